@@ -119,8 +119,10 @@ void QuickSort(T* items, int l, int r, Compare compare) {
     int j = r;
     T p = items[(l + r) >> 1];
     do {
-      while (compare(items[i], p) < 0) ++i;
-      while (compare(items[j], p) > 0) --j;
+      // The bounds tests never fire for a consistent comparison; they only keep
+      // an inconsistent one inside the array.
+      while (i < r && compare(items[i], p) < 0) ++i;
+      while (j > l && compare(items[j], p) > 0) --j;
       if (i <= j) {
         T t = items[i];
         items[i] = items[j];

@@ -21,8 +21,8 @@ class TComponent;
 enum TOperation { opInsert, opRemove };
 
 // Minimal component: loading state, free notification and the after-loading
-// hook. Destroying a component tells every component that asked
-// (FreeNotification) through Notification(this, opRemove).
+// hook. a.FreeNotification(&b) links a and b: when either is destroyed the
+// other gets Notification(dying, opRemove).
 class TComponent {
  public:
   TComponent() = default;
@@ -39,7 +39,7 @@ class TComponent {
   void BeginLoading() { FLoading = true; }
   void EndLoading() { Loaded(); }
 
-  // Asks to be told (Notification) when `component` is destroyed.
+  // `component` will be told (Notification) when this one is destroyed.
   void FreeNotification(TComponent* component);
   void RemoveFreeNotification(TComponent* component);
 
@@ -74,6 +74,10 @@ class TWinControl : public TComponent {
 
 class TMessageLoop {
  public:
+  TMessageLoop();
+  TMessageLoop(const TMessageLoop&) = delete;
+  TMessageLoop& operator=(const TMessageLoop&) = delete;
+  // A loop being destroyed stops being the current one.
   virtual ~TMessageLoop();
   // Milliseconds on the loop's clock.
   virtual int64_t Now() = 0;
@@ -138,7 +142,8 @@ class THeadlessLoop : public TMessageLoop {
   // are delivered before each tick), then the paints pending at the end.
   // Ticks of timers with equal due times run in the order the timers started.
   void AdvanceTime(int64_t ms);
-  // Delivers pending paints only.
+  // Delivers the paints pending now (a paint requested during delivery waits
+  // for the next delivery).
   void DeliverPaints();
   bool PaintPending(const TGraphicControl* control) const;
   // Due time of a running timer, or -1.
@@ -155,6 +160,7 @@ class THeadlessLoop : public TMessageLoop {
   uint64_t FOrder = 0;
   std::map<TTimer*, Entry> FTimers;
   std::vector<TGraphicControl*> FPaints;
+  std::vector<TGraphicControl*> FDelivering;
 };
 
 // Windowless control: bounds, caption, font, colour, enabled and the opaque

@@ -249,9 +249,11 @@ class TBitmap {
 bool BitBlt(TBitmap& dst, int x, int y, int w, int h, const TBitmap& src, int sx, int sy);
 
 // Source copy of src block (sx, sy, sw, sh) onto dst block (x, y, w, h): each
-// target pixel takes the nearest source row and column (target pixel i of n
-// samples source sx + floor((2i + 1) * sw / (2n))). Negative sizes mirror, as
-// in GDI. Target pixels whose source falls outside src are left alone; target
-// pixels outside dst are clipped. False when nothing is copied.
+// target pixel takes the source pixel under its centre, the upper (left) one
+// on a tie: target pixel i of n samples source sx + ((2i + 1) * sw - 1) / (2n).
+// Equal sizes copy 1:1; integer shrink factors keep rows 0, f, 2f, ...
+// A negative target or source width (height) mirrors, covering the pixels
+// x + w .. x - 1. Target pixels whose source falls outside src are left alone;
+// target pixels outside dst are clipped. False when nothing is copied.
 bool StretchBlt(TBitmap& dst, int x, int y, int w, int h, const TBitmap& src, int sx, int sy,
                 int sw, int sh);
