@@ -37,10 +37,12 @@ inline uint8_t Mix(unsigned d, unsigned c, unsigned a) {
 }
 }  // namespace
 
-void RawSurface::BlendSpan(int x, int y, const uint8_t* coverage, int n, uint8_t r, uint8_t g,
-                           uint8_t b) {
-  uint8_t* p = Row(y) + static_cast<std::ptrdiff_t>(x) * FBpp;
-  for (int i = 0; i < n; ++i, p += FBpp) {
+namespace {
+// The byte step is a template argument so that the loop is specialised for
+// 24- and 32-bit rows.
+template <int Bpp>
+void BlendRow(uint8_t* p, const uint8_t* coverage, int n, uint8_t r, uint8_t g, uint8_t b) {
+  for (int i = 0; i < n; ++i, p += Bpp) {
     const unsigned a = coverage[i];
     if (a == 0) continue;
     if (a == 255) {
@@ -53,6 +55,14 @@ void RawSurface::BlendSpan(int x, int y, const uint8_t* coverage, int n, uint8_t
       p[2] = Mix(p[2], r, a);
     }
   }
+}
+}  // namespace
+
+void RawSurface::BlendSpan(int x, int y, const uint8_t* coverage, int n, uint8_t r, uint8_t g,
+                           uint8_t b) {
+  uint8_t* p = Row(y) + static_cast<std::ptrdiff_t>(x) * FBpp;
+  if (FBpp == 3) BlendRow<3>(p, coverage, n, r, g, b);
+  else BlendRow<4>(p, coverage, n, r, g, b);
 }
 
 void RawSurface::FillSpan(int x, int y, int n, uint8_t r, uint8_t g, uint8_t b) {
