@@ -5,6 +5,7 @@
 #include "gif/GIFImage.h"
 #include "gif/Palettes.h"
 #include "gif/codec/GIFEncoder.h"
+#include "gif/codec/LZWDecoder.h"
 
 TGIFSubImage::TGIFSubImage(TGIFImage* Image)
     : TGIFItem(Image),
@@ -263,23 +264,6 @@ void TGIFSubImage::LoadFromStream(TStream& Stream) {
 }
 
 // ---------------------------------------------------------------------------
-// Image data reading. This is the decoder's call site: until the LZW decoder
-// is in place the pixels keep their fill value and the sub-blocks are skipped.
-void TGIFSubImage::ReadImageData(TStream& Stream) {
-  NewImage();
-  if (FData) {
-    const uint8_t fill =
-        FTransparent && FGraphicControlExtension != nullptr ? FGraphicControlExtension->TransparentColorIndex() : 0;
-    std::memset(FData.get(), fill, static_cast<size_t>(FDataSize));
-  }
-  uint8_t codeSize;
-  if (!TryReadByte(Stream, codeSize)) return;
-  uint8_t length;
-  uint8_t skip[255];
-  while (TryReadByte(Stream, length) && length != 0) {
-    if (Stream.Read(skip, length) != length) {
-      Warning(1, gifmsg::OutOfData);
-      return;
-    }
-  }
-}
+// Image data reading: the LZW decoder fills the pixel buffer (after checking
+// the pixel buffer limits) and leaves the stream after the terminator.
+void TGIFSubImage::ReadImageData(TStream& Stream) { DecodeFrame(*this, Stream); }

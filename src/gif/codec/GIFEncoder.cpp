@@ -1,6 +1,7 @@
 #include "gif/codec/GIFEncoder.h"
 
 #include "gif/codec/LZWEncoder.h"
+#include "gif/codec/RLEEncoder.h"
 
 namespace {
 // Interlace passes of the GIF format: first row and row step.
@@ -74,8 +75,8 @@ bool TGIFEncoder::NextInterlacedRow() {
 
 std::unique_ptr<TGIFEncoder> CreateEncoder(TGIFCompression Compression) {
   switch (Compression) {
-    // Run-length coder: plugs in here (TRLEEncoder) once it exists.
     case gcRLE:
+      return std::make_unique<TRLEEncoder>();
     case gcLZW:
     default:
       return std::make_unique<TLZWEncoder>();
