@@ -8,6 +8,15 @@
 #include "app/main.h"
 #include "platform/SysUtils.h"
 
+// The size optimisations live in gif/optimize; until they are there the
+// renderer writes the frames as captured.
+#if __has_include("gif/optimize/Optimize.h") || __has_include("gif/optimize/FrameOptimizer.h") || \
+    __has_include("gif/optimize/ColorMapOptimizer.h")
+#define KLAPTOR_HAVE_GIF_OPTIMIZE 1
+#else
+#define KLAPTOR_HAVE_GIF_OPTIMIZE 0
+#endif
+
 void TForm1::ToolbarButton973Click(void*) { Rendering = false; }
 
 int TForm1::TransparentIndex(TGIFSubImage& Frame) { return Frame.Pixels(0, Frame.Height() - 1); }
@@ -119,11 +128,13 @@ void TForm1::tbRenderClick(void*) {
 
   AdvStatusBar1.SetPanelText(0, formtext::OptimizingGIF);
   // The shared colour map comes first: the frame optimisation then works on it.
-  if (CheckBoxPalette.Checked()) GIFDocument->OptimizeColorMaps();
   TGIFOptimizeOptions options = 0;
   if (CheckBoxMerge.Checked()) options |= foMerge;
   if (CheckBoxCrop.Checked()) options |= foCrop;
+#if KLAPTOR_HAVE_GIF_OPTIMIZE
+  if (CheckBoxPalette.Checked()) GIFDocument->OptimizeColorMaps();
   if (options != 0) GIFDocument->Optimize(options, ReduceNone, DitherNone, 0);
+#endif
 
   capture.reset();
   FlipLabel2->SetAutoAnimate(true);
