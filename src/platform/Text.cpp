@@ -43,8 +43,11 @@ void WithSurface(TBitmap& bitmap, F&& draw) {
   if (bitmap.Empty()) return;
   const int bpp = bitmap.BitsPerPixel();
   if (bpp == 24 || bpp == 32) {
-    kltext::RawSurface s(bitmap.ScanLine(0), bitmap.BytesPerRow(), bitmap.Width(),
-                         bitmap.Height(), bpp / 8);
+    // The row step comes from the bitmap itself, so any row order works.
+    uint8_t* top = bitmap.ScanLine(0);
+    const std::ptrdiff_t stride =
+        bitmap.Height() > 1 ? bitmap.ScanLine(1) - top : bitmap.BytesPerRow();
+    kltext::RawSurface s(top, stride, bitmap.Width(), bitmap.Height(), bpp / 8);
     draw(s);
   } else {
     PixelSurface s(bitmap);

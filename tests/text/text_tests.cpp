@@ -171,6 +171,34 @@ TEST(FontLookup, UnknownNameFallsBackAndStillDraws) {
   }
 }
 
+TEST(FontLookup, BoldAndItalicChangeTheInkEvenWithoutSuchAFace) {
+  // DejaVu Math TeX Gyre has one regular face only: fontconfig asks for
+  // synthetic emboldening and slanting, which must show.
+  for (const char* name : {kFace, "DejaVu Math TeX Gyre"}) {
+    SCOPED_TRACE(name);
+    auto draw = [&](TFontStyles style) {
+      auto b = std::make_unique<Board>(200, 300, pf24bit, 64);  // the math face is tall
+      b->Canvas().Font().SetName(name);
+      b->Canvas().Font().SetStyle(style);
+      b->Draw("I", Rect(20, 0, 200, 300), 0);
+      return b;
+    };
+    auto regular = draw(0), bold = draw(1u << fsBold), italic = draw(1u << fsItalic);
+    const TRect r = regular->Ink();
+    EXPECT_GT(bold->InkCount(0, 0, 200, 300), regular->InkCount(0, 0, 200, 300) * 5 / 4);
+    // An upright "I" has its top and bottom rows over the same columns; a
+    // slanted one leans right.
+    const TRect i = italic->Ink();
+    auto firstInked = [](const Board& b, int y) {
+      for (int x = 0; x < 200; ++x)
+        if (b.Inked(x, y)) return x;
+      return -1;
+    };
+    EXPECT_NEAR(firstInked(*regular, r.Top + 1), firstInked(*regular, r.Bottom - 2), 1);
+    EXPECT_GT(firstInked(*italic, i.Top + 1), firstInked(*italic, i.Bottom - 2) + 5);
+  }
+}
+
 // ---------------------------------------------------------------- metrics
 
 TEST(FontMetrics, NegativeHeightIsEmPositiveIsCell) {
