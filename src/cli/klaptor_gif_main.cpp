@@ -2,6 +2,8 @@
 #include <cstdio>
 #include <cstring>
 
+#include "cli/GifOptimizeCommand.h"
+
 namespace {
 
 const char kUsage[] =
@@ -21,6 +23,7 @@ int main(int argc, char** argv) {
     std::printf("klaptor-gif %s\n", KLAPTOR_VERSION);
     return 0;
   }
+  if (std::strcmp(argv[1], "optimize") == 0) return GifOptimizeCommand(argc - 2, argv + 2);
   std::fprintf(stderr, "klaptor-gif: unknown command '%s'; see --help\n", argv[1]);
   return 2;
 }
