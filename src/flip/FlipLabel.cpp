@@ -38,9 +38,6 @@ TCustomFlipLabel::TCustomFlipLabel() {
 }
 
 TCustomFlipLabel::~TCustomFlipLabel() {
-  // The focus control outlives nothing of ours: stop it from telling us about
-  // its destruction after we are gone.
-  if (FFocusControl) FFocusControl->RemoveFreeNotification(this);
   FLeavingImage.reset();
   FFrameImage.reset();
   FArrivingImage.reset();
@@ -136,7 +133,6 @@ void TCustomFlipLabel::SetHingeColor(TColor value) {
 }
 
 void TCustomFlipLabel::SetFocusControl(TWinControl* value) {
-  if (FFocusControl && FFocusControl != value) FFocusControl->RemoveFreeNotification(this);
   FFocusControl = value;
   if (value) value->FreeNotification(this);
 }
