@@ -139,3 +139,16 @@ void TDIBWriter::UpdateBitmap() {
     std::memcpy(bitmap.ScanLine(r), FBits.get() + static_cast<size_t>(FHeight - 1 - r) * stride, rowBytes);
   FreeDIB();
 }
+
+void PrepareIndexedBitmap(TBitmap& bitmap, int width, int height, const TPalette* palette) {
+  std::vector<TPaletteEntry> table(256);
+  const int n = palette ? std::min(palette->Count(), 256) : 0;
+  for (int i = 0; i < n; ++i) {
+    const TPaletteEntry& e = (*palette)[i];
+    table[i] = TPaletteEntry{e.peRed, e.peGreen, e.peBlue, 0};
+  }
+  bitmap.SetSize(0, 0);
+  bitmap.SetPixelFormat(pf8bit);
+  bitmap.SetPalette(std::move(table));
+  bitmap.SetSize(width, height);
+}

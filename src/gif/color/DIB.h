@@ -82,3 +82,9 @@ class TDIBWriter : public TDIB {
   std::unique_ptr<uint8_t[]> FBits;
   size_t FBitsSize = 0;
 };
+
+// Makes `bitmap` what an 8-bit TDIBWriter with this palette hands over: width x
+// height, 8 bits per pixel, a 256-entry colour table of the palette's colours
+// (flags dropped) followed by black. The rows are then written in place, which
+// spares a second pixel block when the whole image is produced in one pass.
+void PrepareIndexedBitmap(TBitmap& bitmap, int width, int height, const TPalette* palette);

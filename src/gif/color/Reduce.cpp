@@ -81,11 +81,13 @@ std::unique_ptr<TBitmap> ReduceColors(TBitmap& bitmap, int method, int ditherMod
   std::unique_ptr<TDitherEngine> engine = kEngines[ditherMode](width, *lookup);
   if (width <= 0 || height <= 0) return result;  // nothing to write; the writer refuses empty sizes
 
-  TDIBWriter writer(*result, pf8bit, width, height, colors);
+  // The result is produced in one pass, so its rows are written in place
+  // rather than through a TDIBWriter's own block: same bitmap, one block less.
+  PrepareIndexedBitmap(*result, width, height, colors);
   const bool plain = !engine->DiffusesError();
   for (int y = 0; y < height; ++y) {
     const uint8_t* src = reader.Scanline(y);
-    uint8_t* dst = writer.Scanline(y);
+    uint8_t* dst = result->ScanLine(y);
     if (plain) {
       // The base engine only looks up: a row at a time, in the engine's direction.
       lookup->LookupRow(src, dst, width, engine->ScanDirection());
@@ -98,6 +100,5 @@ std::unique_ptr<TBitmap> ReduceColors(TBitmap& bitmap, int method, int ditherMod
     }
     engine->EndRow();
   }
-  writer.UpdateBitmap();
   return result;
 }
