@@ -35,24 +35,28 @@ class TGIFEncoder {
   virtual void EmitClear();
   virtual void EncodePixels() = 0;
 
-  // The plain bit packer: lowest bit first, whole bytes to the writer; the
-  // end code also flushes the last partial byte (zero-padded).
+  // The plain bit packer: lowest bit first; whole bytes go to the writer,
+  // four at a time; the end code also flushes the last partial byte
+  // (zero-padded).
   void PackCode(int Code) {
-    BitBuffer |= static_cast<uint32_t>(Code) << BitCount;
+    BitBuffer |= static_cast<uint64_t>(static_cast<uint32_t>(Code)) << BitCount;
     BitCount += CodeBits;
-    while (BitCount >= 8) {
+    if (BitCount >= 32) {
+      Writer->PutWord(static_cast<uint32_t>(BitBuffer));
+      BitBuffer >>= 32;
+      BitCount -= 32;
+    }
+    if (Code == EndCode) FlushBits();
+  }
+  // Writes the pending bits, the last byte padded with zero bits.
+  void FlushBits() {
+    while (BitCount > 0) {
       Writer->PutByte(static_cast<uint8_t>(BitBuffer));
       BitBuffer >>= 8;
       BitCount -= 8;
     }
-    if (Code == EndCode) {
-      while (BitCount > 0) {
-        Writer->PutByte(static_cast<uint8_t>(BitBuffer));
-        BitBuffer >>= 8;
-        BitCount -= 8;
-      }
-      BitCount = 0;
-    }
+    BitBuffer = 0;
+    BitCount = 0;
   }
 
   // Advances the pixel walk after a pixel was read (PixelPtr already moved);
@@ -73,7 +77,7 @@ class TGIFEncoder {
   bool Interlace = false;
   const uint8_t* Data = nullptr;
   TGIFWriter* Writer = nullptr;  // lives for the duration of Compress
-  uint32_t BitBuffer = 0;
+  uint64_t BitBuffer = 0;  // pending bits, lowest first (fewer than 32 between codes)
   int32_t BitCount = 0;
   bool ClearPending = false;
   int32_t CodeBits = 0;

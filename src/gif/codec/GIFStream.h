@@ -48,6 +48,20 @@ class TGIFWriter final : public TGIFStream {
     FBlock[static_cast<size_t>(FBlockFill++)] = Value;
     if (FBlockFill == 256) FlushBlock();
   }
+  // Four bytes, lowest first.
+  void PutWord(uint32_t Value) {
+    if (FBlockFill <= 252) {
+      uint8_t* p = FBlock.data() + FBlockFill;
+      p[0] = static_cast<uint8_t>(Value);
+      p[1] = static_cast<uint8_t>(Value >> 8);
+      p[2] = static_cast<uint8_t>(Value >> 16);
+      p[3] = static_cast<uint8_t>(Value >> 24);
+      FBlockFill += 4;
+      if (FBlockFill == 256) FlushBlock();
+    } else {
+      for (int i = 0; i < 4; ++i, Value >>= 8) PutByte(static_cast<uint8_t>(Value));
+    }
+  }
   // Emits the last partial sub-block (nothing when empty).
   void Close();
 };

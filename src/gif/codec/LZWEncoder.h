@@ -8,64 +8,71 @@
 
 #include "gif/codec/GIFEncoder.h"
 
-// String table: open addressing over 8009 slots (a prime). A slot holds the
-// key (prefix code * 256 + pixel, 20 bits) in bits 31..12 and its code in
-// bits 11..0; all key bits set marks an empty slot (no real key has them,
-// since a prefix never exceeds 4094).
+// String table: open addressing over 8192 slots (32 KiB of keys, so it stays
+// in the first-level cache). The string "prefix code P followed by pixel C"
+// has the 20-bit key P * 256 + C; a slot holds key << 12 | code, and all bits
+// set marks an empty slot (no real key has all 20 bits set, since a prefix
+// never exceeds 4094).
+//
+// The slot of a key is CodeHash[P] ^ PixelHash[C]. Each slot also keeps the
+// CodeHash of the code stored in it, so when a lookup finds the string, the
+// start of the next lookup is one load and one xor away: the chain from one
+// pixel to the next never waits on a multiply or a division.
 class THashTable {
  public:
-  static constexpr int SlotCount = 8009;
-  static constexpr uint32_t EmptyKey = 0xFFFFF;
+  static constexpr int SlotCount = 8192;
+  static constexpr uint32_t SlotMask = SlotCount - 1;
+  static constexpr uint32_t Empty = 0xFFFFFFFFu;
 
   THashTable() { Reset(); }
-  void Reset() { Slots.fill(0xFFFFFFFFu); }
-  static int SlotOf(uint32_t Key) { return static_cast<int>((Key ^ (Key >> 4)) % SlotCount); }
-  // 2 * S mod 8009, and the last slot after slot 0.
-  static int NextSlot(int S) {
-    if (S == 0) return SlotCount - 1;
-    int n = S - (SlotCount - S);
-    return n < 0 ? n + SlotCount : n;
-  }
+  // Empties every slot.
+  void Reset() { Keys.fill(Empty); }
+
+  static uint32_t SlotOf(uint32_t Key) { return CodeHash[(Key >> 8) & 0xFFF] ^ PixelHash[Key & 0xFF]; }
+  static uint32_t NextSlot(uint32_t Slot) { return (Slot + 1) & SlotMask; }
   void AddCode(uint32_t Key, int Code) {
-    int s = SlotOf(Key);
-    while ((Slots[static_cast<size_t>(s)] >> 12) != EmptyKey) s = NextSlot(s);
-    Slots[static_cast<size_t>(s)] = (Key << 12) | (static_cast<uint32_t>(Code) & 0xFFF);
+    uint32_t s = SlotOf(Key);
+    while (Keys[s] != Empty) s = NextSlot(s);
+    Store(s, Key, Code);
   }
   // The code of Key, or -1.
   int FindCode(uint32_t Key) const {
-    int s;
-    return Lookup(Key, s);
-  }
-  // The code of Key, or -1 with Slot left on the empty slot where AddCode
-  // would store it (the probe sequences are the same).
-  int Lookup(uint32_t Key, int& Slot) const {
-    int s = SlotOf(Key);
-    for (;;) {
-      uint32_t e = Slots[static_cast<size_t>(s)];
-      uint32_t k = e >> 12;
-      if (k == Key) return static_cast<int>(e & 0xFFF);
-      if (k == EmptyKey) {
-        Slot = s;
-        return -1;
-      }
-      s = NextSlot(s);
+    for (uint32_t s = SlotOf(Key);; s = NextSlot(s)) {
+      const uint32_t e = Keys[s];
+      if ((e >> 12) == Key) return static_cast<int>(e & 0xFFF);
+      if (e == Empty) return -1;
     }
   }
-  void Store(int Slot, uint32_t Key, int Code) {
-    Slots[static_cast<size_t>(Slot)] = (Key << 12) | (static_cast<uint32_t>(Code) & 0xFFF);
+  void Store(uint32_t Slot, uint32_t Key, int Code) {
+    Keys[Slot] = (Key << 12) | (static_cast<uint32_t>(Code) & 0xFFF);
+    Hashes[Slot] = CodeHash[static_cast<uint32_t>(Code) & 0xFFF];
   }
 
+  // 13-bit hashes of codes and pixels (a multiplicative hash, fixed at
+  // compile time).
+  static const std::array<uint16_t, 4096> CodeHash;
+  static const std::array<uint16_t, 256> PixelHash;
+
  private:
-  std::array<uint32_t, SlotCount> Slots;
+  friend class TLZWEncoder;
+  std::array<uint32_t, SlotCount> Keys;
+  std::array<uint16_t, SlotCount> Hashes;  // CodeHash of the code in the slot
 };
 
 class TLZWEncoder final : public TGIFEncoder {
  protected:
-  void PutCode(int Code) override;
+  void PutCode(int Code) override { EmitCode(Code); }
   void EmitClear() override;
   void EncodePixels() override;
 
  private:
+  // Packs the code, then manages the code width.
+  void EmitCode(int Code) {
+    PackCode(Code);
+    if (FreeCode > MaxCode || ClearPending) NextCodeWidth();
+  }
+  void NextCodeWidth();
+
   int16_t Prefix = 0;
   int16_t FreeCode = 0;
   THashTable Table;
