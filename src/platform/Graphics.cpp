@@ -124,13 +124,12 @@ int TBitmap::BytesPerRow(int width, TPixelFormat pf) {
 void TBitmap::Allocate(int width, int height, TPixelFormat pf, std::vector<uint8_t>& out,
                        int& stride) const {
   const int64_t rowBytes = ((static_cast<int64_t>(width) * ::BitsPerPixel(pf) + 31) / 32) * 4;
-  const int64_t total = rowBytes * height;
-  if (total > MaxPixelBytes)
+  if (rowBytes > MaxPixelBytes || rowBytes * height > MaxPixelBytes)
     throw EOutOfResources("Bitmap of " + std::to_string(width) + " x " + std::to_string(height) +
                           " pixels is too large (more than 256 MiB)");
   stride = static_cast<int>(rowBytes);
   try {
-    out.assign(static_cast<size_t>(total), 0);
+    out.assign(static_cast<size_t>(rowBytes * height), 0);
   } catch (const std::bad_alloc&) {
     throw EOutOfMemory("Out of memory for a bitmap of " + std::to_string(width) + " x " +
                        std::to_string(height) + " pixels");

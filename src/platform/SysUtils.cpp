@@ -4,6 +4,8 @@
 #include <charconv>
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
+#include <locale.h>
 #include <limits>
 #include <vector>
 
@@ -131,8 +133,12 @@ bool TryStrToFloat(const std::string& s, double& value) {
   double v = 0;
   const auto res = std::from_chars(first, s.data() + e, v);
   if (res.ec == std::errc::result_out_of_range) {
-    // Overflow is an error; underflow reads as 0 (or the denormal found).
-    if (std::isinf(v) || std::fabs(v) > 1) return false;
+    // from_chars leaves v alone here; ask strtod (C locale) which way it went:
+    // overflow is an error, underflow reads as 0 or a denormal.
+    static const locale_t cLocale = newlocale(LC_ALL_MASK, "C", static_cast<locale_t>(nullptr));
+    const std::string text(first, s.data() + e);
+    v = strtod_l(text.c_str(), nullptr, cLocale);
+    if (std::isinf(v)) return false;
   } else if (res.ec != std::errc() || res.ptr != s.data() + e) {
     return false;
   }
