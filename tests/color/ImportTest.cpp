@@ -227,6 +227,19 @@ TEST(BitmapImport, ProgressEvery32Rows) {
                            {psStarting, 0, m}, {psRunning, 0, m}, {psRunning, 46, m}, {psRunning, 91, m}, {psEnding, 100, m}}));
 }
 
+TEST(BitmapImport, BitmapWiderThanAFrameCanBeIsRefused) {
+  TGIFImage doc;
+  TBitmap wide(0x10000, 1, pf8bit);
+  try {
+    doc.Add(wide);
+    FAIL() << "no exception";
+  } catch (const GIFException& e) {
+    EXPECT_STREQ(e.what(), gifmsg::ImageTooLarge);
+  }
+  EXPECT_EQ(doc.Images().Count(), 0);
+  EXPECT_EQ(doc.Width(), 0) << "the screen did not take the truncated width";
+}
+
 TEST(BitmapImport, EmptyBitmapLeavesAnEmptyFrame) {
   TGIFSubImage frame(nullptr);
   frame.Assign(Make24(2, 1, {{1, 1, 1}, {2, 2, 2}}));
