@@ -477,7 +477,8 @@ struct Line {
 
 // Splits into lines at CR, LF and CR LF (unless single-line) and strips "&"
 // prefixes: "&&" is one "&", "&x" marks x for underlining (the last one of a
-// line wins), a lone trailing "&" vanishes.
+// line wins), "&" before a line break vanishes, and an "&" that ends the text
+// is drawn as it is (as Windows does).
 std::vector<Line> SplitLines(const std::u32string& text, unsigned flags) {
   std::vector<Line> lines;
   const bool prefix = (flags & kNoPrefix) == 0;
@@ -494,8 +495,8 @@ std::vector<Line> SplitLines(const std::u32string& text, unsigned flags) {
       continue;
     }
     open = true;
-    if (prefix && c == U'&') {
-      if (i + 1 < text.size() && text[i + 1] == U'&') {
+    if (prefix && c == U'&' && i + 1 < text.size()) {
+      if (text[i + 1] == U'&') {
         cur.Chars.push_back(U'&');
         ++i;
       } else {

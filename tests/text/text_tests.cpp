@@ -351,9 +351,11 @@ TEST(DrawText, PrefixAmpersands) {
     b->Draw(text, r, flags);
     return b;
   };
-  // "&&" is one ampersand; a trailing lone "&" vanishes.
+  // "&&" is one ampersand; one before a line break vanishes; one that ends
+  // the text is drawn.
   EXPECT_TRUE(SamePixels(render("A&&B", 0)->Bitmap, render("A&B", DT_NOPREFIX)->Bitmap));
-  EXPECT_TRUE(SamePixels(render("ab&", 0)->Bitmap, render("ab", 0)->Bitmap));
+  EXPECT_TRUE(SamePixels(render("ab&\nc", 0)->Bitmap, render("ab\nc", 0)->Bitmap));
+  EXPECT_TRUE(SamePixels(render("ab&", 0)->Bitmap, render("ab&", DT_NOPREFIX)->Bitmap));
   EXPECT_FALSE(SamePixels(render("A&B", DT_NOPREFIX)->Bitmap, render("AB", 0)->Bitmap));
 
   // "&x" draws x and underlines it: ink below the baseline (x has no
