@@ -157,6 +157,7 @@ struct Glyph {
   int Rows = 0;
   int Advance = 0;
   std::vector<uint8_t> Coverage;  // Width * Rows, 0..255
+  std::vector<int> Spans;         // per row: first inked column, one past the last
 };
 
 struct SizedFace {
@@ -433,6 +434,17 @@ void Render(SizedFace& sized, FT_UInt index, Glyph& g) {
       return;
     }
   }
+  // Most of a glyph's box is empty; blending only the inked part of each row
+  // roughly halves the drawing time.
+  g.Spans.assign(static_cast<size_t>(g.Rows) * 2, 0);
+  for (int y = 0; y < g.Rows; ++y) {
+    const uint8_t* row = g.Coverage.data() + static_cast<size_t>(y) * g.Width;
+    int a = 0, b = g.Width;
+    while (a < b && row[a] == 0) ++a;
+    while (b > a && row[b - 1] == 0) --b;
+    g.Spans[2 * y] = a;
+    g.Spans[2 * y + 1] = b;
+  }
 }
 
 bool IsControl(char32_t cp) { return cp < 0x20 || cp == 0x7F; }
@@ -456,7 +468,7 @@ const Glyph& Engine::GetGlyph(FontInstance& f, char32_t cp) {
     }
     Render(*face, index, g);  // index 0 draws the primary face's missing-glyph box
   }
-  f.GlyphBytes += g.Coverage.size() + sizeof(Glyph);
+  f.GlyphBytes += g.Coverage.size() + g.Spans.size() * sizeof(int) + sizeof(Glyph);
   return f.Glyphs.emplace(cp, std::move(g)).first->second;
 }
 
@@ -586,8 +598,12 @@ void Blit(Surface& s, const TRect& clip, const Glyph& g, int penX, int baseline,
   const int cy0 = std::max(y0, clip.Top), cy1 = std::min(y0 + g.Rows, clip.Bottom);
   if (cx0 >= cx1) return;
   for (int y = cy0; y < cy1; ++y) {
-    const uint8_t* cov = g.Coverage.data() + static_cast<size_t>(y - y0) * g.Width + (cx0 - x0);
-    s.BlendSpan(cx0, y, cov, cx1 - cx0, c.R, c.G, c.B);
+    const int row = y - y0;
+    const int a = std::max(cx0, x0 + g.Spans[2 * row]);
+    const int b = std::min(cx1, x0 + g.Spans[2 * row + 1]);
+    if (a >= b) continue;
+    const uint8_t* cov = g.Coverage.data() + static_cast<size_t>(row) * g.Width + (a - x0);
+    s.BlendSpan(a, y, cov, b - a, c.R, c.G, c.B);
   }
 }
 
