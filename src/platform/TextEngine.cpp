@@ -251,9 +251,10 @@ class Engine {
 };
 
 std::shared_ptr<Resolved> Engine::Resolve(const std::string& name, bool bold, bool italic) {
-  std::string key = name;
-  key += bold ? "\x01" : "\x02";
-  key += italic ? "\x01" : "\x02";
+  // Length first, so that no name can pose as another name plus flags.
+  std::string key = std::to_string(name.size()) + ':' + name;
+  key += bold ? 'b' : '-';
+  key += italic ? 'i' : '-';
   for (auto it = FResolved.begin(); it != FResolved.end(); ++it) {
     if (it->first == key) {
       FResolved.splice(FResolved.begin(), FResolved, it);
@@ -356,9 +357,9 @@ void Engine::Measure(FontInstance& f, int height) {
 FontInstance& Engine::Instance(const TFont& font) {
   const bool bold = font.HasStyle(fsBold);
   const bool italic = font.HasStyle(fsItalic);
-  std::string key = font.Name();
-  key += '\0';
-  key += static_cast<char>((bold ? 1 : 0) | (italic ? 2 : 0));
+  std::string key = std::to_string(font.Name().size()) + ':' + font.Name();
+  key += bold ? 'b' : '-';
+  key += italic ? 'i' : '-';
   key += std::to_string(font.Height());
   for (auto it = FInstances.begin(); it != FInstances.end(); ++it) {
     if (it->first == key) {
