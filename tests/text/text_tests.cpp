@@ -172,8 +172,10 @@ TEST(FontLookup, UnknownNameFallsBackAndStillDraws) {
 }
 
 TEST(FontLookup, BoldAndItalicChangeTheInkEvenWithoutSuchAFace) {
-  // DejaVu Math TeX Gyre has one regular face only: fontconfig asks for
-  // synthetic emboldening and slanting, which must show.
+  // DejaVu Math TeX Gyre (fonts-dejavu-extra) has one regular face only, so
+  // fontconfig asks for synthetic emboldening and slanting, which must show.
+  // Without that package the name falls back to DejaVu Sans, whose core
+  // package has no oblique face: the slant is synthetic there too.
   for (const char* name : {kFace, "DejaVu Math TeX Gyre"}) {
     SCOPED_TRACE(name);
     auto draw = [&](TFontStyles style) {
