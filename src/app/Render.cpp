@@ -8,14 +8,6 @@
 #include "app/main.h"
 #include "platform/SysUtils.h"
 
-// The size optimisations live in gif/optimize; until they are there the
-// renderer writes the frames as captured.
-#if __has_include("gif/optimize/Optimize.h") || __has_include("gif/optimize/FrameOptimizer.h") || \
-    __has_include("gif/optimize/ColorMapOptimizer.h")
-#define KLAPTOR_HAVE_GIF_OPTIMIZE 1
-#else
-#define KLAPTOR_HAVE_GIF_OPTIMIZE 0
-#endif
 
 void TForm1::ToolbarButton973Click(void*) { Rendering = false; }
 
@@ -131,10 +123,8 @@ void TForm1::tbRenderClick(void*) {
   TGIFOptimizeOptions options = 0;
   if (CheckBoxMerge.Checked()) options |= foMerge;
   if (CheckBoxCrop.Checked()) options |= foCrop;
-#if KLAPTOR_HAVE_GIF_OPTIMIZE
   if (CheckBoxPalette.Checked()) GIFDocument->OptimizeColorMaps();
   if (options != 0) GIFDocument->Optimize(options, ReduceNone, DitherNone, 0);
-#endif
 
   capture.reset();
   FlipLabel2->SetAutoAnimate(true);

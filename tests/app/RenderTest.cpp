@@ -296,3 +296,104 @@ TEST_F(RenderTest, AddBitmapWithTransparencyTakesTheBottomLeftPixel) {
   EXPECT_TRUE(gce->Transparent());
   EXPECT_EQ(gce->TransparentColorIndex(), index);
 }
+
+namespace {
+
+// What a viewer shows: each frame composed over the previous picture with
+// GIF transparency and disposal, as (picture, delay) with runs of the same
+// picture joined and their delays added.
+struct Timeline {
+  std::vector<std::pair<std::vector<uint8_t>, int>> shots;
+  int frames = 0;
+  bool globalMap = false;
+  int localMaps = 0;
+  int transparentFrames = 0;
+  int smallerFrames = 0;
+};
+
+Timeline Play(const std::string& path) {
+  Timeline t;
+  int error = 0;
+  GifFileType* gif = DGifOpenFileName(path.c_str(), &error);
+  if (gif == nullptr || DGifSlurp(gif) != GIF_OK) {
+    ADD_FAILURE() << "giflib cannot read " << path;
+    if (gif) DGifCloseFile(gif, &error);
+    return t;
+  }
+  const int w = gif->SWidth, h = gif->SHeight;
+  std::vector<uint8_t> screen(static_cast<size_t>(w * h * 3), 0);
+  t.frames = gif->ImageCount;
+  t.globalMap = gif->SColorMap != nullptr;
+  for (int i = 0; i < gif->ImageCount; ++i) {
+    const SavedImage& im = gif->SavedImages[i];
+    GraphicsControlBlock gcb{};
+    gcb.TransparentColor = NO_TRANSPARENT_COLOR;
+    DGifSavedExtensionToGCB(gif, i, &gcb);
+    const ColorMapObject* map = im.ImageDesc.ColorMap ? im.ImageDesc.ColorMap : gif->SColorMap;
+    t.localMaps += im.ImageDesc.ColorMap != nullptr;
+    t.transparentFrames += gcb.TransparentColor != NO_TRANSPARENT_COLOR;
+    t.smallerFrames += im.ImageDesc.Width < w || im.ImageDesc.Height < h;
+    const std::vector<uint8_t> before = screen;
+    for (int y = 0; y < im.ImageDesc.Height; ++y)
+      for (int x = 0; x < im.ImageDesc.Width; ++x) {
+        const int index = im.RasterBits[y * im.ImageDesc.Width + x];
+        if (index == gcb.TransparentColor) continue;
+        const GifColorType c = map->Colors[index];
+        uint8_t* p = &screen[static_cast<size_t>(((im.ImageDesc.Top + y) * w + im.ImageDesc.Left + x) * 3)];
+        p[0] = c.Red, p[1] = c.Green, p[2] = c.Blue;
+      }
+    if (!t.shots.empty() && t.shots.back().first == screen)
+      t.shots.back().second += gcb.DelayTime;
+    else
+      t.shots.emplace_back(screen, gcb.DelayTime);
+    if (gcb.DisposalMode == DISPOSE_PREVIOUS) screen = before;
+    if (gcb.DisposalMode == DISPOSE_BACKGROUND)
+      for (int y = 0; y < im.ImageDesc.Height; ++y)
+        for (int x = 0; x < im.ImageDesc.Width; ++x)
+          std::fill_n(&screen[static_cast<size_t>(((im.ImageDesc.Top + y) * w + im.ImageDesc.Left + x) * 3)], 3, 0);
+  }
+  DGifCloseFile(gif, &error);
+  return t;
+}
+
+}  // namespace
+
+TEST_F(RenderTest, OptimisationsShrinkTheFileAndShowTheSameAnimation) {
+  const std::string raw = Dir.File("raw.gif");
+  Host.FileAnswers.push_back(raw);
+  ASSERT_TRUE(Render());
+  const Timeline reference = Play(raw);
+  ASSERT_EQ(reference.frames, 45);
+  EXPECT_EQ(reference.localMaps, 45);
+  EXPECT_FALSE(reference.globalMap);
+  EXPECT_EQ(reference.transparentFrames, 0);
+  EXPECT_EQ(reference.smallerFrames, 0);
+
+  struct Case {
+    const char* name;
+    bool palette, merge, crop;
+  };
+  for (const Case& c : {Case{"palette", true, false, false}, Case{"merge", false, true, false},
+                        Case{"crop", false, false, true}, Case{"merge and crop", false, true, true},
+                        Case{"palette and merge", true, true, false},
+                        Case{"palette and crop", true, false, true}, Case{"all three", true, true, true}}) {
+    SCOPED_TRACE(c.name);
+    Form->CheckBoxPalette.SetChecked(c.palette);
+    Form->CheckBoxMerge.SetChecked(c.merge);
+    Form->CheckBoxCrop.SetChecked(c.crop);
+    const std::string out = Dir.File(std::string(c.name) + ".gif");
+    Host.FileAnswers.push_back(out);
+    ASSERT_TRUE(Render()) << (Host.Errors.empty() ? "" : Host.Errors.back());
+    const Timeline t = Play(out);
+    EXPECT_TRUE(t.shots == reference.shots) << "the optimised file shows another animation";
+    EXPECT_EQ(t.globalMap, c.palette);
+    EXPECT_EQ(t.localMaps == 0, c.palette);
+    // Merging marks repeated pixels transparent, which needs a free colour:
+    // a captured frame's own 256-entry map has none, the shared map made by
+    // the palette step has. Cropping then trims the transparent borders.
+    const bool merged = c.merge && c.palette;
+    EXPECT_EQ(t.transparentFrames > 0, merged);
+    EXPECT_EQ(t.smallerFrames > 0, merged && c.crop);
+    EXPECT_LE(std::filesystem::file_size(out), std::filesystem::file_size(raw));
+  }
+}
