@@ -447,6 +447,31 @@ TEST(DrawText, WordBreakWrapsAtSpaces) {
   EXPECT_EQ(b.Draw("alpha beta gamma", r, DT_CALCRECT), kLine32);
 }
 
+TEST(DrawText, SingleLinePlacesVertically) {
+  // DT_SINGLELINE ignores line breaks; only then do DT_VCENTER and DT_BOTTOM
+  // move the line (as Windows).
+  struct Case {
+    unsigned flags;
+    int top;   // top of the cell in Rect(0, 10, 200, 110)
+    int lines;
+  } cases[] = {
+      {DT_SINGLELINE, 10, 1},
+      {DT_SINGLELINE | DT_VCENTER, 10 + 50 - kLine32 / 2, 1},
+      {DT_SINGLELINE | DT_BOTTOM, 110 - kLine32, 1},
+      {DT_VCENTER, 10, 2},
+      {DT_BOTTOM, 10, 2},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.flags);
+    Board b(200, 120);
+    TRect r = Rect(0, 10, 200, 110);
+    TRect m = r;
+    EXPECT_EQ(b.Draw("H\nH", m, c.flags | DT_CALCRECT), c.lines * kLine32);
+    b.Draw("H\nH", r, c.flags);
+    EXPECT_EQ(b.Ink().Bottom, c.top + kAscent32 + (c.lines - 1) * kLine32);
+  }
+}
+
 TEST(DrawText, ClipsToTheRectangle) {
   struct Case {
     TRect r;
