@@ -23,6 +23,15 @@ TFastColorLookup::TFastColorLookup(const TPalette* palette)
     : TColorLookup(palette), FInverseTable(std::make_unique<std::array<int16_t, 32768>>()) {
   const int n = CopyPaletteEntries(palette, FPaletteEntries.data(), 256);
   FColorCount = n;
+  // Unused slots: at least 3 x (1000 - 255) away from any colour, never chosen.
+  FReds.fill(1000);
+  FGreens.fill(1000);
+  FBlues.fill(1000);
+  for (int i = 0; i < n; ++i) {
+    FReds[i] = FPaletteEntries[i].peRed;
+    FGreens[i] = FPaletteEntries[i].peGreen;
+    FBlues[i] = FPaletteEntries[i].peBlue;
+  }
   FInverseTable->fill(-1);
   // Prefill the cells of the palette's own colours; the lowest index of a cell wins.
   for (int i = 0; i < n; ++i) {
@@ -33,18 +42,20 @@ TFastColorLookup::TFastColorLookup(const TPalette* palette)
 }
 
 int TFastColorLookup::Search(uint8_t r, uint8_t g, uint8_t b) const {
-  int best = 0x30000;  // above any city-block distance
-  int index = 0;
-  for (int i = 0; i < FColorCount; ++i) {
-    const TPaletteEntry& e = FPaletteEntries[i];
-    const int d = std::abs(e.peRed - r) + std::abs(e.peGreen - g) + std::abs(e.peBlue - b);
-    if (d < best) {  // strictly nearer: ties keep the lower index
-      best = d;
-      index = i;
-      if (d == 0) break;
-    }
-  }
-  return index;
+  // City-block distance to every slot (unused slots sit far outside the
+  // colour cube). Keys of distance shl 8 or index make the smallest key the
+  // nearest entry with the lowest index among equals; fixed-length passes with
+  // independent minima keep the search short.
+  std::array<uint32_t, 256> key;
+  for (int i = 0; i < 256; ++i)
+    key[i] = static_cast<uint32_t>(std::abs(FReds[i] - r) + std::abs(FGreens[i] - g) + std::abs(FBlues[i] - b)) << 8 |
+             static_cast<uint32_t>(i);
+  uint32_t m[8] = {~0u, ~0u, ~0u, ~0u, ~0u, ~0u, ~0u, ~0u};
+  for (int i = 0; i < 256; i += 8)
+    for (int j = 0; j < 8; ++j) m[j] = std::min(m[j], key[i + j]);
+  uint32_t best = m[0];
+  for (int j = 1; j < 8; ++j) best = std::min(best, m[j]);
+  return static_cast<int>(best & 0xFF);
 }
 
 uint8_t TFastColorLookup::Lookup(uint8_t Red, uint8_t Green, uint8_t Blue, uint8_t& R, uint8_t& G,
