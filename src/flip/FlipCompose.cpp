@@ -6,6 +6,18 @@ namespace {
 
 constexpr unsigned kAlignmentFlags[] = {DT_LEFT, DT_RIGHT, DT_CENTER};  // by TAlignment
 
+// Vertical stretch of rows sy..sy+sh-1 of src onto rows y..y+h-1 of dst, full
+// width w. Nearest row, as StretchBlt samples it (target row i of h takes
+// source row sy + (2i+1)*sh / (2h)); columns map 1:1, so each row is a plain
+// block copy instead of a per-pixel gather.
+void SqueezeRows(TBitmap& dst, int y, int h, int w, const TBitmap& src, int sy, int sh) {
+  if (h <= 0 || sh <= 0) return;
+  for (int i = 0; i < h; ++i) {
+    const int from = sy + static_cast<int>((2 * int64_t{i} + 1) * sh / (2 * int64_t{h}));
+    BitBlt(dst, 0, y + i, w, 1, src, 0, from);
+  }
+}
+
 }  // namespace
 
 void TCustomFlipLabel::Paint() {
@@ -94,7 +106,7 @@ void TCustomFlipLabel::DrawFrame(int n, bool full) {
   switch (step.Phase) {
     case fpFirstHalf:
       BitBlt(frame, 0, 0, w, half - d, arriving, 0, 0);
-      if (d > 0) StretchBlt(frame, 0, half - d, w, d, leaving, 0, 0, w, half);
+      SqueezeRows(frame, half - d, d, w, leaving, 0, half);
       if (full) BitBlt(frame, 0, half, w, half, leaving, 0, half);
       break;
     case fpEdgeOn:
@@ -107,7 +119,7 @@ void TCustomFlipLabel::DrawFrame(int n, bool full) {
       const bool afterFirstHalf = FoldStep(n - 1, frames, half).Phase == fpFirstHalf;
       if (full || afterFirstHalf) BitBlt(frame, 0, 0, w, half, arriving, 0, 0);
       if (full) BitBlt(frame, 0, half, w, half, leaving, 0, half);
-      if (d > 0) StretchBlt(frame, 0, half, w, d, arriving, 0, half, w, half);
+      SqueezeRows(frame, half, d, w, arriving, half, half);
       break;
     }
   }

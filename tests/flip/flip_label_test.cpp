@@ -3,6 +3,7 @@
 // what does not, buffer resizing, and the accelerator key.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -405,6 +406,33 @@ TEST(FlipLabelAccelTest, DestroyedFocusControlIsForgotten) {
     gone.SetFocusControl(&edit);
   }
   edit.SetName("still fine");
+}
+
+}  // namespace
+
+namespace {
+
+// Degenerate sizes fold without touching anything outside the buffers.
+TEST(FlipLabelSizesTest, TinyEmptyAndNegativeSizesFold) {
+  LoopScope scope;
+  struct Size {
+    int W, H;
+  };
+  for (Size s : {Size{0, 0}, Size{1, 1}, Size{757, 1}, Size{1, 3}, Size{-5, -3}, Size{10, -4}}) {
+    SCOPED_TRACE(testing::Message() << s.W << " x " << s.H);
+    TFlipLabel l;
+    int done = 0;
+    l.OnDone = [&done](void*) { ++done; };
+    l.SetBounds(0, 0, s.W, s.H);
+    l.SetHingeSize(3);
+    l.SetCaption("Tiny");
+    scope.Loop.AdvanceTime(1200);
+    EXPECT_EQ(done, 1);
+    l.SetAutoAnimate(false);
+    for (int n : {5, 10, 0}) l.SetCurrentFrame(n);
+    scope.Loop.AdvanceTime(0);
+    EXPECT_EQ(l.FrameImage().Width(), std::max(s.W, 0));
+  }
 }
 
 }  // namespace
