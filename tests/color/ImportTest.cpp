@@ -214,6 +214,9 @@ TEST(BitmapImport, EightBitTakenOverWithItsTable) {
   EXPECT_EQ(FrameIndices(frame), (std::vector<uint8_t>{0, 7, 14, 21, 28, 50, 57, 64, 71, 78}));
   ASSERT_EQ(frame.ColorMap().Count(), 256);
   EXPECT_EQ(MapColors(frame.ColorMap())[57], (Rgb{57, 198, 9}));
+  // The frame keeps a copy of the source as its rendering.
+  ASSERT_TRUE(frame.HasBitmap());
+  EXPECT_EQ(Indices(*frame.Bitmap()), Indices(src));
 }
 
 TEST(BitmapImport, ProgressEvery32Rows) {
@@ -401,6 +404,24 @@ TEST(FrameBitmap, DitheredRenderingOntoTheCubeSkipsTransparentPixels) {
   EXPECT_EQ(mask.ScanLine(1)[1], 0x40);
   EXPECT_EQ(mask.ScanLine(2)[0], 0x08);
   EXPECT_EQ(mask.ScanLine(2)[1], 0);
+}
+
+TEST(FrameBitmap, FrameWithoutAnyColoursFailsToRender) {
+  TGIFImage doc;
+  auto* frame = new TGIFSubImage(&doc);
+  doc.Add(frame);
+  frame->SetBounds(0, 0, 3, 3);
+  ProgressLog log;
+  log.Attach(doc);
+  try {
+    frame->Bitmap();
+    FAIL() << "no exception";
+  } catch (const GIFException& e) {
+    EXPECT_STREQ(e.what(), gifmsg::NoColorTable);
+  }
+  EXPECT_FALSE(frame->HasBitmap());
+  const std::string m = gifmsg::ProgressRendering;
+  EXPECT_EQ(log.calls, (std::vector<ProgressLog::Call>{{psStarting, 0, m}, {psEnding, 0, m}}));
 }
 
 TEST(FrameBitmap, NoMaskWithoutTransparency) {
