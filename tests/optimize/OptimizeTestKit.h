@@ -26,8 +26,8 @@ struct RGB {
 // control extension. Returns the frame.
 struct FrameSpec {
   int Left = 0, Top = 0, Width = 0, Height = 0;
-  std::vector<uint8_t> Pixels;
-  std::vector<RGB> Local;
+  std::vector<uint8_t> Pixels{};
+  std::vector<RGB> Local{};
   bool Control = true;  // give it a graphic control extension
   int Delay = 10;
   int Disposal = 0;
@@ -41,7 +41,7 @@ TColor ColorOf(const RGB& C);
 // giflib's reading of a file.
 struct PlainFrame {
   int Left = 0, Top = 0, Width = 0, Height = 0;
-  std::vector<uint8_t> Pixels;
+  std::vector<uint8_t> Pixels{};
   std::vector<RGB> Palette;  // the table the frame uses
   bool Local = false;        // it is the frame's own table
   int Transparent = -1;
