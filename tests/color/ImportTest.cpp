@@ -435,3 +435,56 @@ TEST(FrameBitmap, NoMaskWithoutTransparency) {
 }
 
 }  // namespace
+
+namespace {
+
+// Any bitmap format, size and reduction setting ends in a whole frame whose
+// indices lie inside its colour map, or in a clear GIFException; the frame
+// renders back to its own indices.
+TEST(BitmapImport, GeneratedBitmapsOfEveryFormatAndSetting) {
+  std::mt19937 rng(31337);
+  const TPixelFormat formats[] = {pfDevice, pf1bit, pf4bit, pf8bit, pf15bit, pf16bit, pf24bit, pf32bit};
+  std::uniform_int_distribution<int> size(1, 37), method(0, 10), dither(0, 7), bits(-2, 40);
+  int frames = 0, refused = 0;
+  for (int round = 0; round < 120; ++round) {
+    const TPixelFormat pf = formats[round % 8];
+    const int w = size(rng), h = size(rng);
+    const int m = method(rng), d = dither(rng), n = bits(rng);
+    SCOPED_TRACE("format " + std::to_string(pf) + " " + std::to_string(w) + " x " + std::to_string(h) +
+                 " method " + std::to_string(m) + " dither " + std::to_string(d) + " bits " + std::to_string(n));
+    TBitmap src = Make24(w, h, RandomPixels(rng, w * h));
+    if (round % 5 == 0) {
+      // Few colours, so that method 0 fits in a map.
+      for (int y = 0; y < h; ++y)
+        for (int x = 0; x < 3 * w; ++x) src.ScanLine(y)[x] &= 0xC0;
+    }
+    src.SetPixelFormat(pf);
+    TGIFImage doc;
+    doc.SetColorReduction(static_cast<TColorReduction>(m));
+    doc.SetDitherMode(static_cast<TDitherMode>(d));
+    doc.SetReductionBits(n);
+    try {
+      doc.Add(src);
+    } catch (const GIFException&) {
+      ++refused;
+      EXPECT_EQ(doc.Images().Count(), 0);
+      continue;
+    }
+    ++frames;
+    TGIFSubImage& frame = *doc.Images()[0];
+    ASSERT_EQ(frame.Width(), w);
+    ASSERT_EQ(frame.Height(), h);
+    ASSERT_EQ(frame.DataSize(), w * h);
+    const int count = frame.ColorMap().Count();
+    ASSERT_GT(count, 0);
+    for (uint8_t i : FrameIndices(frame)) ASSERT_LT(i, count);
+    frame.FreeBitmap();
+    TBitmap* rendered = frame.Bitmap();
+    ASSERT_NE(rendered, nullptr);
+    EXPECT_EQ(Indices(*rendered), FrameIndices(frame));
+  }
+  EXPECT_GT(frames, 60);
+  EXPECT_GT(refused, 5);
+}
+
+}  // namespace

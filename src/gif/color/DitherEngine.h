@@ -35,7 +35,7 @@ class TDitherEngine {
   int CurrentColumn() const { return FCurrentColumn; }
   int RowWidth() const { return FRowWidth; }
   TColorLookup& ColorLookup() const { return *FColorLookup; }
-  // True for the base engine, whose result does not depend on neighbours.
+  // False for the base engine, whose indices do not depend on neighbours.
   virtual bool DiffusesError() const { return false; }
 
  protected:

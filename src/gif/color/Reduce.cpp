@@ -79,7 +79,7 @@ std::unique_ptr<TBitmap> ReduceColors(TBitmap& bitmap, int method, int ditherMod
   if (ditherMode < 0 || ditherMode > DitherBurkes) return result;
   const int width = bitmap.Width(), height = bitmap.Height();
   std::unique_ptr<TDitherEngine> engine = kEngines[ditherMode](width, *lookup);
-  if (width <= 0 || height <= 0) return result;  // nothing to write; the writer refuses empty sizes
+  if (width <= 0 || height <= 0) return result;  // an empty source gives an empty result
 
   // The result is produced in one pass, so its rows are written in place
   // rather than through a TDIBWriter's own block: same bitmap, one block less.
