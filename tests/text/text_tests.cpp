@@ -506,6 +506,48 @@ TEST(DrawText, ClipsToTheRectangle) {
   EXPECT_GT(b.Ink().Bottom, 50);
 }
 
+TEST(DrawText, GeneratedTextsStayInsideTheirRectangle) {
+  // Random mixes of letters, prefixes, tabs, breaks, multi-byte and broken
+  // UTF-8 under random flags: the ink never leaves the rectangle, and
+  // drawing reports the height that measuring does.
+  const char* const pieces[] = {"a",  "W", "&", "&&", "\t", "\r", "\n", "\r\n", " ",
+                                "\xC3\xA9", "\xE2\x99\x94", "\xFF", "\xE2\x82"};
+  const unsigned flagBits[] = {DT_CENTER, DT_RIGHT, DT_EXPANDTABS, DT_NOPREFIX,
+                               DT_WORDBREAK, DT_SINGLELINE};
+  uint32_t seed = 12345;
+  auto next = [&seed](uint32_t n) {
+    seed = seed * 1664525u + 1013904223u;
+    return (seed >> 8) % n;
+  };
+  for (int round = 0; round < 150; ++round) {
+    std::string text;
+    const int len = static_cast<int>(next(12));
+    for (int i = 0; i < len; ++i) text += pieces[next(std::size(pieces))];
+    unsigned flags = 0;
+    for (unsigned bit : flagBits)
+      if (next(3) == 0) flags |= bit;
+    const int l = static_cast<int>(next(160)) - 20, t = static_cast<int>(next(60)) - 10;
+    const TRect r = Rect(l, t, l + static_cast<int>(next(150)), t + static_cast<int>(next(90)));
+    SCOPED_TRACE(testing::PrintToString(text) + " flags " + std::to_string(flags));
+
+    Board b(160, 80, pf24bit, 20);
+    TRect m = r;
+    const int measured = b.Draw(text, m, flags | DT_CALCRECT);
+    // (Empty single-line text measures one line's height but returns 0.)
+    if (!text.empty()) {
+      EXPECT_EQ(m.Bottom - m.Top, measured);
+    }
+    EXPECT_GE(m.Right, m.Left);
+    EXPECT_EQ(b.Draw(text, r, flags), measured);
+    const TRect ink = b.Ink();
+    if (ink.IsEmpty()) continue;
+    EXPECT_GE(ink.Left, r.Left);
+    EXPECT_GE(ink.Top, r.Top);
+    EXPECT_LE(ink.Right, r.Right);
+    EXPECT_LE(ink.Bottom, r.Bottom);
+  }
+}
+
 TEST(DrawText, AntiAliasedInkBlendsBetweenBackgroundAndFont) {
   Board b(400, 120, pf24bit, 64);
   b.Draw("Sphinx of black quartz", Rect(0, 0, 400, 120), 0);
