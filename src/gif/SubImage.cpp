@@ -261,6 +261,7 @@ void TGIFSubImage::LoadFromStream(TStream& Stream) {
   if (FPacked & 0x80) FColorMap->LoadFromStream(Stream, 2 << (FPacked & 0x07));
 
   ReadImageData(Stream);
+  if (RenderOnLoad) Bitmap();
 }
 
 // ---------------------------------------------------------------------------
