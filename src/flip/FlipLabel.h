@@ -40,6 +40,9 @@ class TCustomFlipLabel : public TGraphicControl {
   int FramesLeft() const { return FFramesLeft; }
   const TTimer& FlipTimer() const { return *FFlipTimer; }
 
+  // Called on the tick after the last frame of a timed fold.
+  TDone OnDone;
+
  protected:
   // Text to draw; the caption here.
   virtual std::string GetDisplayText() const;
@@ -116,9 +119,6 @@ class TCustomFlipLabel : public TGraphicControl {
   bool FAutoAnimate = true;
   int FHingeSize = 1;
   bool FCenter = false;
-
- public:
-  TDone OnDone;
 };
 
 class TFlipLabel : public TCustomFlipLabel {
