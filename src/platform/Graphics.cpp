@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cstddef>
 #include <cstring>
 #include <new>
 
@@ -307,14 +308,28 @@ bool BitBlt(TBitmap& dst, int x, int y, int w, int h, const TBitmap& src, int sx
   const int bpp = ::BitsPerPixel(df);
   const bool sameBitmap = &dst == &src;
   if (df == sf && bpp >= 8 && (bpp > 8 || SameIndexedLayout(dst, src))) {
-    // Same byte layout: one memmove per row (memmove: the blocks may overlap
-    // within one bitmap; rows go bottom-up when the target lies lower).
+    // Same byte layout. Whole rows of equal stride are one contiguous block:
+    // a single memmove (it also handles overlap within one bitmap).
+    const int dStride = dst.BytesPerRow(), sStride = src.BytesPerRow();
+    uint8_t* d = dst.ScanLine(y);
+    const uint8_t* s = src.ScanLine(sy);
+    if (x == 0 && sx == 0 && w == dst.Width() && w == src.Width() && dStride == sStride) {
+      std::memmove(d, s, static_cast<size_t>(h) * static_cast<size_t>(dStride));
+      return true;
+    }
     const size_t bytes = static_cast<size_t>(w) * (bpp / 8);
-    const size_t dOff = static_cast<size_t>(x) * (bpp / 8), sOff = static_cast<size_t>(sx) * (bpp / 8);
-    const bool upward = sameBitmap && y > sy;
+    d += static_cast<size_t>(x) * (bpp / 8);
+    s += static_cast<size_t>(sx) * (bpp / 8);
+    if (!sameBitmap) {
+      for (int k = 0; k < h; ++k, d += dStride, s += sStride) std::memcpy(d, s, bytes);
+      return true;
+    }
+    // Within one bitmap the blocks may overlap: rows go bottom-up when the
+    // target lies lower, and each row uses memmove.
+    const bool upward = y > sy;
     for (int k = 0; k < h; ++k) {
       const int r = upward ? h - 1 - k : k;
-      std::memmove(dst.ScanLine(y + r) + dOff, src.ScanLine(sy + r) + sOff, bytes);
+      std::memmove(d + static_cast<ptrdiff_t>(r) * dStride, s + static_cast<ptrdiff_t>(r) * sStride, bytes);
     }
     return true;
   }
@@ -349,12 +364,20 @@ bool BuildAxis(int d, int n, int s, int sn, int dstLimit, int srcLimit, std::vec
     mirror = !mirror;
   }
   map.resize(static_cast<size_t>(n));
-  const int64_t twoN = int64_t{2} * n;
-  for (int i = 0; i < n; ++i) {
-    const int k = mirror ? n - 1 - i : i;
-    const int64_t offset = ((2 * int64_t{k} + 1) * sn - 1) / twoN;
-    const int64_t sp = s + offset;
-    map[static_cast<size_t>(i)] = (sp < 0 || sp >= srcLimit) ? -1 : static_cast<int>(sp);
+  // offset(k) = ((2k + 1) * sn - 1) div 2n, stepped without a division per
+  // pixel: the numerator grows by 2 * sn per step.
+  const int64_t twoN = int64_t{2} * n, step = int64_t{2} * sn;
+  int64_t q = (sn - 1) / twoN, rem = (sn - 1) % twoN;
+  const int64_t qStep = step / twoN, rStep = step % twoN;
+  for (int k = 0; k < n; ++k) {
+    const int64_t sp = s + q;
+    map[static_cast<size_t>(mirror ? n - 1 - k : k)] = (sp < 0 || sp >= srcLimit) ? -1 : static_cast<int>(sp);
+    q += qStep;
+    rem += rStep;
+    if (rem >= twoN) {
+      rem -= twoN;
+      ++q;
+    }
   }
   // Clip target to the bitmap.
   int lo = std::max(0, -d), hi = std::min(n, dstLimit - d);
@@ -381,11 +404,13 @@ bool StretchBlt(TBitmap& dst, int x, int y, int w, int h, const TBitmap& src, in
     copy = src;
     from = &copy;
   }
+  bool straight = cols[0] >= 0;
+  for (int i = 1; i < nx && straight; ++i) straight = cols[static_cast<size_t>(i)] == cols[0] + i;
   kl::PixelConverter conv(*from, dst);
   for (int r = 0; r < ny; ++r) {
     const int srow = rows[static_cast<size_t>(r)];
     if (srow < 0) continue;
-    conv.GatherRow(dst.ScanLine(y0 + r), x0, from->ScanLine(srow), cols.data(), nx);
+    conv.GatherRow(dst.ScanLine(y0 + r), x0, from->ScanLine(srow), cols.data(), nx, straight);
   }
   return true;
 }

@@ -143,8 +143,13 @@ inline int NearestPaletteIndex(const TPaletteEntry* pal, int count, TColor c) {
 // repeats few colours many times.
 class NearestCache {
  public:
-  NearestCache(const TPaletteEntry* pal, int count) : FPal(pal), FCount(count) { FKeys.fill(-1); }
+  NearestCache(const TPaletteEntry* pal, int count) : FPal(pal), FCount(count) {}
   int Find(TColor c) {
+    if (!FReady) {
+      // Filled on first use: most copies never look a colour up.
+      FKeys.fill(-1);
+      FReady = true;
+    }
     c &= 0xFFFFFF;
     const uint32_t h = (static_cast<uint32_t>(c) * 2654435761u) >> 20;  // 12 bits
     if (FKeys[h] == c) return FValues[h];
@@ -158,8 +163,9 @@ class NearestCache {
  private:
   const TPaletteEntry* FPal;
   int FCount;
+  bool FReady = false;
   std::array<int32_t, 4096> FKeys;
-  std::array<int32_t, 4096> FValues{};
+  std::array<int32_t, 4096> FValues;
 };
 
 inline void FillRow(uint8_t* row, int x, int n, TPixelFormat pf, uint32_t v) {
@@ -228,7 +234,14 @@ class PixelConverter {
   }
 
   // Target pixels dx .. dx+n-1 take source columns cols[i]; -1 leaves a pixel alone.
-  void GatherRow(uint8_t* d, int dx, const uint8_t* s, const int* cols, int n) {
+  // `straight`: cols[i] == cols[0] + i for every i (a purely vertical
+  // stretch, as the fold's), copied as one block per row.
+  void GatherRow(uint8_t* d, int dx, const uint8_t* s, const int* cols, int n, bool straight) {
+    if (straight && FBytes) {
+      std::memmove(d + static_cast<size_t>(dx) * FBytes, s + static_cast<size_t>(cols[0]) * FBytes,
+                   static_cast<size_t>(n) * FBytes);
+      return;
+    }
     if (FBytes == 4) {
       for (int i = 0; i < n; ++i)
         if (cols[i] >= 0) std::memcpy(d + 4 * (dx + i), s + 4 * cols[i], 4);

@@ -525,7 +525,7 @@ TEST(BitmapFile, RandomDamageEndsInABitmapOrAClearError) {
       SaveBytes(Pattern(pf8bit, 9, 4)), SaveBytes(Pattern(pf4bit, 9, 4)), SaveBytes(Pattern(pf16bit, 9, 4)),
       Header(6, 2, 8, 1, 16, GreyTable(16), {3, 5, 0, 3, 1, 2, 3, 0, 0, 0, 0, 2, 2, 0, 2, 7, 0, 1}),
       Header(8, 2, 4, 2, 16, GreyTable(16), {5, 0x12, 0, 3, 0xAB, 0xC0, 0, 0, 9, 0x34, 0, 1})};
-  for (int round = 0; round < 3000; ++round) {
+  for (int round = 0; round < 1000; ++round) {
     auto v = seeds[static_cast<size_t>(round) % seeds.size()];
     const int flips = 1 + static_cast<int>(rng() % 4);
     for (int k = 0; k < flips; ++k) v[rng() % v.size()] = static_cast<uint8_t>(rng());
