@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Installs the Debian packages the build and the tests need, only those that
 # are missing, so a second run costs nothing. Sourced by run.sh and test.sh.
-set -euo pipefail
+# (no shell options here: this file is sourced into callers' shells)
 
 KLAPTOR_PACKAGES=(
   g++ cmake ninja-build pkg-config ccache
