@@ -137,6 +137,27 @@ TEST_F(FlipFixture, EveryTimedStepEqualsTheFullStep) {
   EXPECT_EQ(Done, 4);
 }
 
+// While the timer runs a paint only redraws the caption image; the screen
+// changes at the next tick.
+TEST_F(FlipFixture, PaintDuringAFoldOnlyRefreshesTheCaptionImage) {
+  Label.SetCaption("New");
+  Tick();
+  Tick();
+  const TBitmap screen = Label.Surface();
+  const TBitmap frame = Label.FrameImage();
+  Label.SetHingeSize(5);
+  Label.SetHingeColor(clRed);
+  Scope.Loop.AdvanceTime(0);
+  EXPECT_EQ(Label.ArrivingImage().GetPixelColor(0, 20), clRed);
+  EXPECT_EQ(PixelDiff(Label.Surface(), screen), "");
+  EXPECT_EQ(PixelDiff(Label.FrameImage(), frame), "");
+  // Step 2 of 10 at half height 20: rows 0..3 of the new caption image show
+  // above the squeezed flap (d = 16).
+  Tick();
+  EXPECT_EQ(Label.Surface().GetPixelColor(0, 3), Label.ArrivingImage().GetPixelColor(0, 3));
+  EXPECT_NE(PixelDiff(Label.Surface(), screen), "");
+}
+
 TEST_F(FlipFixture, EqualCaptionStartsNothing) {
   Label.SetCaption("Old");
   EXPECT_FALSE(Label.FlipTimer().Enabled());
