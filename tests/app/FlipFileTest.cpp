@@ -346,3 +346,8 @@ TEST(TextDecoding, SplitLinesAtEveryKindOfBreak) {
   EXPECT_EQ(SplitLines("a\r\n"), (std::vector<std::string>{"a", ""}));
   EXPECT_EQ(SplitLines("\n\r"), (std::vector<std::string>{"", "", ""}));
 }
+
+TEST_F(FlipFileTest, TheWelcomeExampleIsTheInitialWindow) {
+  ApplyFields();
+  EXPECT_EQ(Form->FlipFileText(), ReadAll(std::string(KLAPTOR_SOURCE_DIR) + "/examples/welcome.Flp"));
+}
