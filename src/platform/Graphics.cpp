@@ -148,7 +148,7 @@ void TBitmap::SetSize(int width, int height) {
   // bytes; the bits past the new width are padding nobody reads.
   const int rows = std::min(height, FHeight);
   const int bytes = std::min(BytesPerRow(std::min(width, FWidth), FPixelFormat), std::min(stride, FStride));
-  for (int y = 0; y < rows; ++y)
+  for (int y = 0; y < rows && bytes > 0; ++y)
     std::memcpy(bits.data() + static_cast<size_t>(y) * stride,
                 FBits.data() + static_cast<size_t>(y) * FStride, static_cast<size_t>(bytes));
   // Bits past the old width in a shared partial byte are new pixels: clear them.
