@@ -88,11 +88,25 @@ void BM_ReduceDefault(benchmark::State& state) { Reduce(state, ReduceNetscape216
 void BM_ReduceFloydSteinberg(benchmark::State& state) { Reduce(state, ReduceNetscape216, DitherFloydSteinberg); }
 void BM_ReduceOctree(benchmark::State& state) { Reduce(state, ReduceOctree, DitherNone); }
 
+// The whole import of a captured frame as the render pipeline does it: a
+// screen-format (32-bit) capture added to a document with default settings.
+void BM_AddCapturedFrame(benchmark::State& state) {
+  TBitmap capture(Frame(static_cast<int>(state.range(0))));
+  capture.SetPixelFormat(pfDevice);
+  TGIFImage doc;
+  for (auto _ : state) {
+    doc.Clear();
+    benchmark::DoNotOptimize(doc.Add(capture));
+  }
+  SetPixelRate(state);
+}
+
 }  // namespace
 
 BENCHMARK(BM_PlainTableLookup)->Arg(0)->Arg(1);
 BENCHMARK(BM_ReduceDefault)->Arg(0)->Arg(1);
 BENCHMARK(BM_ReduceFloydSteinberg)->Arg(0)->Arg(1);
 BENCHMARK(BM_ReduceOctree)->Arg(0)->Arg(1);
+BENCHMARK(BM_AddCapturedFrame)->Arg(0)->Arg(1);
 
 BENCHMARK_MAIN();

@@ -2,6 +2,7 @@
 // order, the source's format afterwards, and the arguments that give nothing.
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <set>
 
 #include "ColorTestUtil.h"
@@ -243,6 +244,39 @@ TEST(ReduceColors, DitheringIsRepeatableAndDiffusesError) {
     EXPECT_EQ(Indices(*result), Indices(*again)) << "nothing carried between reductions";
     auto plain = ReduceColors(src, ReduceNetscape216, DitherNone, 8, nullptr);
     EXPECT_NE(Indices(*result), Indices(*plain)) << "error diffusion changes some index";
+  }
+}
+
+}  // namespace
+
+namespace {
+
+TEST(ReduceColorsOf, SameResultAsReduceColorsAndTheSourceStays) {
+  std::mt19937 rng(17);
+  const TPalette callers = PaletteOf({{0, 0, 0}, {255, 0, 0}, {0, 200, 90}, {255, 255, 255}});
+  for (TPixelFormat pf : {pf24bit, pf32bit, pfDevice, pf16bit, pf8bit}) {
+    for (int method = 0; method <= 9; ++method) {
+      const int dither = method % 7;
+      SCOPED_TRACE("format " + std::to_string(pf) + " method " + std::to_string(method));
+      TBitmap source = Make24(13, 4, RandomPixels(rng, 13 * 4));
+      source.SetPixelFormat(pf);
+      const TBitmap before(source);
+      auto kept = ReduceColorsOf(source, method, dither, 4, &callers);
+      EXPECT_EQ(source.PixelFormat(), pf);
+      for (int y = 0; y < 4; ++y)
+        ASSERT_EQ(0, std::memcmp(source.ScanLine(y), before.ScanLine(y), size_t(source.BytesPerRow())))
+            << "source row " << y << " changed";
+      TBitmap converted(source);
+      auto reference = ReduceColors(converted, method, dither, 4, &callers);
+      ASSERT_EQ(kept->PixelFormat(), reference->PixelFormat());
+      EXPECT_EQ(kept->Palette(), reference->Palette());
+      if (method == ReduceNone) {
+        for (int y = 0; y < 4; ++y)
+          for (int x = 0; x < 13; ++x) ASSERT_EQ(kept->GetPixelColor(x, y), reference->GetPixelColor(x, y));
+      } else {
+        EXPECT_EQ(Indices(*kept), Indices(*reference));
+      }
+    }
   }
 }
 

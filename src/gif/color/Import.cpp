@@ -153,9 +153,9 @@ void TGIFSubImage::Assign(const TBitmap& Source) {
     // why instead of importing nothing.
     if (const char* problem = ReductionArgumentsProblem(settings.Method, settings.Dither, nullptr))
       Error(problem);
-    // The reduction converts its bitmap in place; the caller's stays as it is.
-    TBitmap work(Source);
-    std::unique_ptr<TBitmap> reduced = ReduceColors(work, settings.Method, settings.Dither, settings.Bits, nullptr);
+    // The caller's bitmap stays as it is (a reduction would convert it in place).
+    std::unique_ptr<TBitmap> reduced =
+        ReduceColorsOf(Source, settings.Method, settings.Dither, settings.Bits, nullptr);
     if (reduced->Empty()) Error(gifmsg::NoReductionColors);
     FBitmap = std::move(reduced);
     FBitmapPalette.reset();

@@ -22,6 +22,12 @@ int OctreeColorsForBits(int reductionBits);
 std::unique_ptr<TBitmap> ReduceColors(TBitmap& bitmap, int method, int ditherMode, int reductionBits,
                                       const TPalette* palette);
 
+// The same reduction of a bitmap that stays as it is: 24- and 32-bit bitmaps
+// are read in place, anything else is converted in a copy. This is what the
+// frame import uses, so that adding a capture leaves the capture alone.
+std::unique_ptr<TBitmap> ReduceColorsOf(const TBitmap& bitmap, int method, int ditherMode, int reductionBits,
+                                        const TPalette* palette);
+
 // Why ReduceColors would return an empty bitmap for these arguments, as a
 // message text; nullptr when it would reduce.
 const char* ReductionArgumentsProblem(int method, int ditherMode, const TPalette* palette);
