@@ -232,7 +232,7 @@ class TGraphicControl : public TComponent {
   int FHeight = 0;
   std::string FCaption;
   TFont FFont;
-  TColor FColor = clBtnFace;
+  TColor FColor = clWindow;  // the toolkit's default control colour
   bool FEnabled = true;
   bool FVisible = true;
   bool FOpaque = false;
