@@ -182,34 +182,34 @@ void TBurkesDitherer::SpreadError(int32_t* const* rows, int e) {
 
 TFloydSteinbergDitherer::TFloydSteinbergDitherer(int rowWidth, TColorLookup& lookup)
     : TDitherEngine(rowWidth, lookup) {
-  for (auto& row : FErrors) row.assign(static_cast<size_t>(std::max(rowWidth, 0)) + 2, 0);
+  FErrors.assign(3 * (static_cast<size_t>(std::max(rowWidth, 0)) + 2), 0);
 }
 
 uint8_t TFloydSteinbergDitherer::DitherPixel(uint8_t Red, uint8_t Green, uint8_t Blue, uint8_t& R,
                                              uint8_t& G, uint8_t& B) {
-  const int pos = FCurrentColumn + 1;
   const int d = FScanDirection;
-  const int in[3] = {Red, Green, Blue};
-  int v[3];
-  for (int c = 0; c < 3; ++c) v[c] = Corrected(in[c], FErrors[c][pos] + FCarry[c], 16);
-  const uint8_t index = FColorLookup->Lookup(static_cast<uint8_t>(v[0]), static_cast<uint8_t>(v[1]),
-                                             static_cast<uint8_t>(v[2]), R, G, B);
-  const int chosen[3] = {R, G, B};
+  int32_t* at = FErrors.data() + 3 * (FCurrentColumn + 1);  // this column's red, green, blue
+  int32_t* behind = at - 3 * d;
+  const int vr = Corrected(Red, at[0] + FCarry[0], 16);
+  const int vg = Corrected(Green, at[1] + FCarry[1], 16);
+  const int vb = Corrected(Blue, at[2] + FCarry[2], 16);
+  const uint8_t index = FColorLookup->Lookup(static_cast<uint8_t>(vr), static_cast<uint8_t>(vg),
+                                             static_cast<uint8_t>(vb), R, G, B);
+  const int e[3] = {vr - R, vg - G, vb - B};
   for (int c = 0; c < 3; ++c) {
-    const int e = v[c] - chosen[c];
-    FErrors[c][pos - d] = FBehind[c] + 3 * e;
-    FBehind[c] = FAt[c] + 5 * e;
-    FAt[c] = e;
-    FCarry[c] = 7 * e;
+    behind[c] = FBehind[c] + 3 * e[c];
+    FBehind[c] = FAt[c] + 5 * e[c];
+    FAt[c] = e[c];
+    FCarry[c] = 7 * e[c];
   }
   FCurrentColumn += d;
   return index;
 }
 
 void TFloydSteinbergDitherer::ColumnSkipped() {
-  const int pos = FCurrentColumn + 1;
+  int32_t* behind = FErrors.data() + 3 * (FCurrentColumn + 1 - FScanDirection);
   for (int c = 0; c < 3; ++c) {
-    FErrors[c][pos - FScanDirection] = FBehind[c];
+    behind[c] = FBehind[c];
     FBehind[c] = FAt[c];
     FAt[c] = 0;
     FCarry[c] = 0;
@@ -218,9 +218,9 @@ void TFloydSteinbergDitherer::ColumnSkipped() {
 
 void TFloydSteinbergDitherer::EndRow() {
   // The column behind the position past the row's end is the row's last one.
-  const int pos = FCurrentColumn + 1;
-  if (pos - FScanDirection >= 0 && pos - FScanDirection < static_cast<int>(FErrors[0].size()))
-    for (int c = 0; c < 3; ++c) FErrors[c][pos - FScanDirection] = FBehind[c];
+  const int entry = FCurrentColumn + 1 - FScanDirection;
+  if (entry >= 0 && 3 * static_cast<size_t>(entry) < FErrors.size())
+    for (int c = 0; c < 3; ++c) FErrors[3 * static_cast<size_t>(entry) + c] = FBehind[c];
   FCarry.fill(0);
   FBehind.fill(0);
   FAt.fill(0);

@@ -167,7 +167,8 @@ class TFloydSteinbergDitherer : public TDitherEngine {
   void ColumnSkipped() override;
 
  private:
-  std::array<std::vector<int32_t>, 3> FErrors;  // RowWidth + 2 entries, margin 1
+  // RowWidth + 2 entries (margin 1) of red, green and blue side by side.
+  std::vector<int32_t> FErrors;
   std::array<int32_t, 3> FCarry{};              // 7/16 share for the next pixel in the row
   std::array<int32_t, 3> FBehind{};             // row below, column behind the next pixel
   std::array<int32_t, 3> FAt{};                 // row below, column of the next pixel
