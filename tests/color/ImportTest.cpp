@@ -276,6 +276,23 @@ TEST(ApplyMask, MarkedPixelsTakeANewBlackEntry) {
   EXPECT_EQ(frame.Extensions().Count(), 1);
 }
 
+TEST(ApplyMask, MaskOfAnotherSizeCountsWhereItOverlaps) {
+  const Rgb a{10, 10, 10}, b{20, 20, 20};
+  for (auto [mw, mh] : {std::pair{1, 1}, std::pair{5, 5}}) {
+    SCOPED_TRACE(std::to_string(mw) + " x " + std::to_string(mh));
+    TGIFImage doc;
+    doc.SetColorReduction(ReduceNone);
+    doc.Add(Make24(2, 2, {a, a, a, b}));
+    TGIFSubImage& frame = *doc.Images()[0];
+    TBitmap mask(mw, mh, pf24bit);
+    mask.Canvas().Brush().SetColor(clWhite);
+    mask.Canvas().FillRect(Rect(0, 0, mw, mh));
+    frame.ApplyMask(mask);
+    const std::vector<uint8_t> want = mw == 1 ? std::vector<uint8_t>{2, 0, 0, 1} : std::vector<uint8_t>{2, 2, 2, 2};
+    EXPECT_EQ(FrameIndices(frame), want);
+  }
+}
+
 TEST(ApplyMask, NoTransparencyWhenNothingCanOrNeedsToChange) {
   struct Case {
     const char* name;
