@@ -1,5 +1,5 @@
 // klaptor: the split-flap GIF maker. With --render it works headless; without,
-// it opens the window (arrives with the desktop front end).
+// it opens the window of the desktop front end.
 #include <unistd.h>
 
 #include <csignal>
@@ -9,6 +9,10 @@
 #include <vector>
 
 #include "app/RenderCommand.h"
+#if __has_include("gui/Gui.h")
+#include "gui/Gui.h"
+#define KLAPTOR_HAVE_GUI 1
+#endif
 
 namespace {
 
@@ -73,6 +77,17 @@ int main(int argc, char** argv) {
     const bool progress = !options.Quiet && ::isatty(STDERR_FILENO) == 1;
     return RunRender(options, stderr, progress);
   }
+#ifdef KLAPTOR_HAVE_GUI
+  // The first argument that is not an option names the flip file to load.
+  std::string flipFile;
+  for (const std::string& a : args)
+    if (!a.empty() && a[0] != '-') {
+      flipFile = a;
+      break;
+    }
+  return RunGui(argc, argv, flipFile);
+#else
   std::fputs("klaptor: the window is not part of this build; use --render OUT.gif (see --help)\n", stderr);
   return kExitUsage;
+#endif
 }
