@@ -72,6 +72,12 @@ class TWinControl : public TComponent {
   bool FFocused = false;
 };
 
+// A loop learns about timers only through TimerChanged/TimerDestroyed and
+// about paint requests through Invalidate/ControlDestroyed. It delivers a tick
+// by calling TTimer::Tick() and a paint by calling TGraphicControl::Repaint()
+// (then shows the control's Surface()). Set the loop (SetMessageLoop) before
+// creating timers: a timer registers with the loop current at its creation and
+// moves only when its Enabled or Interval changes.
 class TMessageLoop {
  public:
   TMessageLoop();
