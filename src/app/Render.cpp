@@ -2,6 +2,7 @@
 // capture each frame, add it to GIFDocument with its delay, shrink the result
 // and save it where the user says.
 #include <algorithm>
+#include <exception>
 #include <limits>
 
 #include "app/TextFiles.h"
@@ -51,13 +52,15 @@ namespace {
 // on, the display animating again, the progress bar empty.
 class TRenderEnd {
  public:
-  explicit TRenderEnd(std::function<void()> restore) : FRestore(std::move(restore)) {}
-  ~TRenderEnd() { FRestore(); }
+  explicit TRenderEnd(std::function<void(bool failed)> restore)
+      : FRestore(std::move(restore)), FExceptions(std::uncaught_exceptions()) {}
+  ~TRenderEnd() { FRestore(std::uncaught_exceptions() > FExceptions); }
   TRenderEnd(const TRenderEnd&) = delete;
   TRenderEnd& operator=(const TRenderEnd&) = delete;
 
  private:
-  std::function<void()> FRestore;
+  std::function<void(bool)> FRestore;
+  int FExceptions;
 };
 
 }  // namespace
@@ -68,7 +71,9 @@ void TForm1::tbRenderClick(void*) {
   if (Rendering) return;
   SetToolbarHints(false);
   Rendering = true;
-  TRenderEnd end([this] {
+  TRenderEnd end([this](bool failed) {
+    // An error leaves no "Rendering GIF" behind; the error box tells the rest.
+    if (failed) AdvStatusBar1.SetPanelText(0, "");
     SetToolbarHints(true);
     ProgressBar.SetPosition(0);
     FlipLabel2->SetAutoAnimate(true);

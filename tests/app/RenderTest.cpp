@@ -218,6 +218,7 @@ TEST_F(RenderTest, ANonNumericTimePerLineEndsTheRunWithTheConversionError) {
   // The error comes at the first last-frame of a line (its frame was added).
   EXPECT_EQ(Form->GIFDocument->Images().Count(), 15);
   EXPECT_TRUE(Host.DialogsShown.empty());
+  EXPECT_EQ(Form->AdvStatusBar1.PanelText(0), "");
   ExpectRestored();
 }
 
