@@ -243,6 +243,16 @@ TEST(BitmapImport, BitmapWiderThanAFrameCanBeIsRefused) {
   EXPECT_EQ(doc.Width(), 0) << "the screen did not take the truncated width";
 }
 
+TEST(BitmapImport, FrameTakesItsOwnBitmapAgain) {
+  TGIFImage doc;
+  doc.SetColorReduction(ReduceNone);
+  doc.Add(Make24(3, 1, {{1, 1, 1}, {2, 2, 2}, {1, 1, 1}}));
+  TGIFSubImage& frame = *doc.Images()[0];
+  frame.Assign(*frame.Bitmap());
+  EXPECT_EQ(FrameIndices(frame), (std::vector<uint8_t>{0, 1, 0}));
+  EXPECT_EQ(frame.ColorMap().Count(), 2);
+}
+
 TEST(BitmapImport, EmptyBitmapLeavesAnEmptyFrame) {
   TGIFSubImage frame(nullptr);
   frame.Assign(Make24(2, 1, {{1, 1, 1}, {2, 2, 2}}));

@@ -136,6 +136,12 @@ void Import24Bit(TDIB& reader, TGIFSubImage& frame, FrameProgress& progress) {
 }  // namespace
 
 void TGIFSubImage::Assign(const TBitmap& Source) {
+  if (FBitmap && &Source == FBitmap.get()) {
+    // The frame's own rendering: Clear would free it under our feet.
+    const TBitmap own(Source);
+    Assign(own);
+    return;
+  }
   Clear();
   if (Source.Empty()) return;
   // The descriptor holds 16-bit sizes; a larger bitmap cannot become a frame.
@@ -178,13 +184,13 @@ void TGIFSubImage::Assign(const TBitmap& Source) {
 }
 
 void TGIFSubImage::ApplyMask(const TBitmap& Mask) {
+  // Black marks an opaque pixel, any other colour a transparent one: read the
+  // mask as 24-bit colours so that no palette mapping can turn a dark colour
+  // into black. A copy, as the mask may be one of the frame's own bitmaps.
+  TBitmap mask(Mask);
   FColorMap->Optimize();
   if (FColorMap->Count() == 0 || FColorMap->Count() >= 256) return;
   const int t = FColorMap->Add(clBlack);
-  // Black marks an opaque pixel, any other colour a transparent one: read the
-  // mask as 24-bit colours so that no palette mapping can turn a dark colour
-  // into black.
-  TBitmap mask(Mask);
   TDIBReader reader(mask, pf24bit);
   const int w = std::min<int>(FWidth, mask.Width()), h = std::min<int>(FHeight, mask.Height());
   bool any = false;
