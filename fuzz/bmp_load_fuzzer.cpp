@@ -17,7 +17,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* Data, size_t Size) {
   }
   // Touch every row so that a bitmap claiming more than it holds shows up.
   volatile uint8_t sink = 0;
-  for (int y = 0; y < bmp.Height(); ++y) {
+  for (int y = 0; !bmp.Empty() && y < bmp.Height(); ++y) {
     const uint8_t* row = bmp.ScanLine(y);
     sink = sink ^ row[0] ^ row[bmp.BytesPerRow() - 1];
   }

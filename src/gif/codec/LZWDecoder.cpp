@@ -101,7 +101,10 @@ void TLZWDecoder::Decode(uint8_t* Pixels, int Width, int Height, bool Interlaced
   for (int i = 0; i < FClearCode; ++i) {
     FPrefixOf[static_cast<size_t>(i)] = 0;
     FSuffixOf[static_cast<size_t>(i)] = static_cast<uint16_t>(i);
+    FLength[static_cast<size_t>(i)] = 1;  // a pixel is a string of one
   }
+  FLength[static_cast<size_t>(FClearCode)] = 0;
+  FLength[static_cast<size_t>(FEndCode)] = 0;
   FDirtyTop = TableSize;  // the first clear zeroes the whole string part
 
   const bool scatter = Interlaced && Height > 1 && n > 0;
@@ -192,11 +195,35 @@ void TLZWDecoder::DecodeLoop(uint8_t* Out, int64_t N, int64_t& pos) {
   }
 }
 
+// Inlined: it runs once every few codes in the hot loop.
+[[gnu::always_inline]] inline void TLZWDecoder::Fill(TBitState& B) {
+  if (B.End - B.Cur >= 8) {
+    // Loads 8 bytes but counts only the whole bytes that fit; the bits of a
+    // partly loaded byte are loaded again, identically, next time.
+    uint64_t v;
+    std::memcpy(&v, B.Cur, 8);
+    B.Bits |= v << B.Count;
+    const int take = (63 - B.Count) >> 3;
+    B.Cur += take;
+    B.Count += take << 3;
+  } else {
+    while (B.Count <= 56 && B.Cur < B.End) {
+      B.Bits |= uint64_t{*B.Cur++} << B.Count;
+      B.Count += 8;
+    }
+  }
+}
+
 int64_t TLZWDecoder::RunFast(uint8_t* Out, int64_t Pos, int64_t N) {
+  // Every pixel value as a one-byte string, with room for 8-byte reads.
+  static constexpr auto kLiterals = [] {
+    std::array<uint8_t, 256 + 8> a{};
+    for (int i = 0; i < 256; ++i) a[static_cast<size_t>(i)] = static_cast<uint8_t>(i);
+    return a;
+  }();
   TBitState b = FB;
   int width = FCodeWidth;
   const int clearCode = FClearCode;
-  const int endCode = FEndCode;
   int freeSlot = FFreeSlot;
   int growAt = FGrowAt;
   int prevCode = FPrevCode;
@@ -204,9 +231,8 @@ int64_t TLZWDecoder::RunFast(uint8_t* Out, int64_t Pos, int64_t N) {
   int64_t lastPos = FLastPos;
   int64_t lastLen = FLastLen;
   uint16_t* prefixOf = FPrefixOf.data();
-  uint16_t* suffixOf = FSuffixOf.data();
-  uint32_t* start = FStart.data();
-  uint16_t* length = FLength.data();
+  const uint32_t* start = FStart.data();
+  const uint16_t* length = FLength.data();
   int64_t pos = Pos;
 
   while (pos < N) {
@@ -226,19 +252,15 @@ int64_t TLZWDecoder::RunFast(uint8_t* Out, int64_t Pos, int64_t N) {
       }
     }
 
-    int64_t len;
-    int first;
+    // Pixels (length 1, read from kLiterals) and strings already in the table
+    // (read from the output where they were first written) take one path.
+    // The clear and end codes have length 0.
+    int64_t len = length[code];
+    const uint8_t* src = code < clearCode ? kLiterals.data() + code : Out + start[code];
     uint8_t* dst = Out + pos;
     const int64_t room = N - pos;
-    if (code < clearCode) {
-      *dst = static_cast<uint8_t>(code);
-      len = 1;
-      first = code;
-    } else if (code > endCode && code < freeSlot) {
-      // A string already in the table: it sits in the output where it was
-      // first written, ending at or before the current position.
-      len = length[code];
-      const uint8_t* src = Out + start[code];
+    int first;
+    if (code < freeSlot && len != 0) {
       first = *src;
       if (len + 8 <= room) {
         // 8 bytes at a time; the overshoot lands on output not yet written.
@@ -258,7 +280,7 @@ int64_t TLZWDecoder::RunFast(uint8_t* Out, int64_t Pos, int64_t N) {
       // The string being defined: the previous string plus its own first
       // pixel. The previous string ends right where this one starts.
       len = lastLen + 1;
-      const uint8_t* src = Out + lastPos;
+      src = Out + lastPos;
       first = firstPixel;
       if (len + 8 <= room) {
         uint8_t* e = dst + lastLen;
@@ -278,16 +300,21 @@ int64_t TLZWDecoder::RunFast(uint8_t* Out, int64_t Pos, int64_t N) {
     } else {
       // Clear code, end code, or a code beyond the table: the table walk
       // handles these exactly.
-      if (code > freeSlot) FClean = false;
+      if (code > freeSlot) {
+        FClean = false;
+        // The walk needs the last pixel of every string; in the fast loop
+        // they are only in the output.
+        for (int k = clearCode + 2; k < freeSlot; ++k)
+          FSuffixOf[static_cast<size_t>(k)] = Out[start[k] + length[k] - 1u];
+      }
       FPendingCode = code;
       break;
     }
 
     if (freeSlot < TableSize) {
       prefixOf[freeSlot] = static_cast<uint16_t>(prevCode);
-      suffixOf[freeSlot] = static_cast<uint16_t>(first);
-      start[freeSlot] = static_cast<uint32_t>(lastPos);
-      length[freeSlot] = static_cast<uint16_t>(lastLen + 1);
+      FStart[static_cast<size_t>(freeSlot)] = static_cast<uint32_t>(lastPos);
+      FLength[static_cast<size_t>(freeSlot)] = static_cast<uint16_t>(lastLen + 1);
       if (++freeSlot >= growAt && growAt < TableSize) {
         growAt <<= 1;
         ++width;
@@ -393,23 +420,6 @@ void TLZWDecoder::ResetTable() {
   FStackTop = 0;
 }
 
-void TLZWDecoder::Fill(TBitState& B) {
-  if (B.End - B.Cur >= 8) {
-    // Loads 8 bytes but counts only the whole bytes that fit; the bits of a
-    // partly loaded byte are loaded again, identically, next time.
-    uint64_t v;
-    std::memcpy(&v, B.Cur, 8);
-    B.Bits |= v << B.Count;
-    const int take = (63 - B.Count) >> 3;
-    B.Cur += take;
-    B.Count += take << 3;
-  } else {
-    while (B.Count <= 56 && B.Cur < B.End) {
-      B.Bits |= uint64_t{*B.Cur++} << B.Count;
-      B.Count += 8;
-    }
-  }
-}
 
 int TLZWDecoder::ReadCode(int Width) {
   if (FClearFirst) {
