@@ -98,3 +98,30 @@ TEST(OptimizeInvariant, GeneratedAnimationsShrink) {
 }
 
 }  // namespace
+
+// A short render of the flip display (three lines, five fold steps, 160 x 30,
+// each frame with its own 256-entry table as the renderer makes them), read
+// with giflib so that this test needs nothing of our own reader.
+TEST(OptimizeInvariant, RenderedTextFoldsShowTheSamePictures) {
+  TMemoryStream file;
+  file.LoadFromFile(std::string(KLAPTOR_TEST_DATA) + "/optimize/folds-160x30.gif");
+  const Bytes bytes(file.Memory(), file.Memory() + file.Size());
+  PlainAnimation read;
+  std::string error;
+  ASSERT_TRUE(FromGiflib(bytes, read, error)) << error;
+  ASSERT_EQ(read.Frames.size(), 18u);
+  for (const PlainFrame& f : read.Frames) ASSERT_EQ(f.Palette.size(), 256u);
+  const std::vector<Shown> want = Play(read);
+
+  for (const Treatment& t : kTreatments) {
+    TGIFImage doc;
+    ToDocument(read, doc);
+    CheckKeepsPictures(doc, t, want);
+  }
+  // The main window's choice makes the file much smaller.
+  TGIFImage doc;
+  ToDocument(read, doc);
+  doc.OptimizeColorMaps();
+  doc.Optimize(foMerge | foCrop, ReduceNone, DitherNone, 0);
+  EXPECT_LT(SaveToBytes(doc).size() * 2, bytes.size());
+}
