@@ -159,6 +159,10 @@ void WriteFileAtomically(const std::string& fileName, const std::function<void(T
   const bool exists = ::stat(target.c_str(), &st) == 0;
   if (exists && S_ISDIR(st.st_mode))
     throw EFCreateError("Cannot create file \"" + fileName + "\". " + Reason(EISDIR));
+  // A file the user may not write stays protected, although renaming over it
+  // would be allowed by its folder.
+  if (exists && ::access(target.c_str(), W_OK) != 0)
+    throw EFCreateError("Cannot create file \"" + fileName + "\". " + Reason(errno));
 
   TempFileGuard temp;
   std::random_device rd;

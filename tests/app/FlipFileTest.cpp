@@ -1,5 +1,8 @@
 // Flip files: the exact bytes written, what the reader accepts, and that a
 // failed load or write loses nothing.
+#include <algorithm>
+#include <random>
+
 #include "AppFixture.h"
 #include "app/FlipFile.h"
 #include "app/TextFiles.h"
@@ -350,4 +353,83 @@ TEST(TextDecoding, SplitLinesAtEveryKindOfBreak) {
 TEST_F(FlipFileTest, TheWelcomeExampleIsTheInitialWindow) {
   ApplyFields();
   EXPECT_EQ(Form->FlipFileText(), ReadAll(std::string(KLAPTOR_SOURCE_DIR) + "/examples/welcome.Flp"));
+}
+
+TEST_F(FlipFileTest, GeneratedFilesLoadOrFailCleanlyAndWhatLoadsSavesStably) {
+  std::mt19937 rng(20261211);
+  auto pick = [&](std::initializer_list<const char*> options) {
+    auto it = options.begin();
+    std::advance(it, static_cast<long>(rng() % options.size()));
+    return std::string(*it);
+  };
+  auto number = [&]() -> std::string {
+    switch (rng() % 6) {
+      case 0: return std::to_string(static_cast<int>(rng() % 2000));
+      case 1: return std::to_string(-static_cast<int>(rng() % 2000));
+      case 2: return pick({"", "abc", "1.5", " 7", "$1F", "-2147483648", "2147483648", "0x10"});
+      case 3: return std::to_string(static_cast<int32_t>(rng()));
+      default: return std::to_string(static_cast<int>(rng() % 100));
+    }
+  };
+  auto text = [&]() {
+    std::string s;
+    const int n = static_cast<int>(rng() % 12);
+    for (int i = 0; i < n; ++i)
+      s += pick({"a", "Z", " ", "=", "é", "€", "\xE9", "\x80", "EndOfText", "&", "\t", "Line0="});
+    return s;
+  };
+  int loaded = 0, refused = 0;
+  for (int round = 0; round < 150; ++round) {
+    SCOPED_TRACE(round);
+    std::vector<std::string> lines;
+    auto key = [&](const std::string& k) {
+      std::string out = k;
+      if (rng() % 4 == 0)
+        for (char& c : out) c = static_cast<char>(rng() % 2 ? std::toupper(c) : std::tolower(c));
+      return out;
+    };
+    for (const std::string& k : FlipSettingKeys()) {
+      if (rng() % 10 == 0) continue;  // missing key
+      std::string v;
+      if (k == "Alignment") v = pick({"Left", "Center", "Right", "right", "middle", ""});
+      else if (k == "Bitmap") v = rng() % 15 == 0 ? Dir.File("no-picture.bmp") : "";
+      else if (k == "FontName") v = pick({"Arial", "DejaVu Sans", "", "No Such Face"});
+      else if (k == "Stretch" || k == "Merge" || k == "Crop" || k == "Pallete" || k == "Bold" ||
+               k == "Italic" || k == "Underline" || k == "StrikeOut")
+        v = pick({"True", "False", "true", "TRUE", "", "1"});
+      else if (k == "Width" || k == "Height") v = pick({"640", "64.6", "0", "9000", "abc", "1e3", "2.5"});
+      else if (k == "BackColor" || k == "HingeColor" || k == "FontColor" || k == "FontSize")
+        v = rng() % 8 == 0 ? pick({"", "red", "1.0"}) : number();
+      else v = number();
+      lines.push_back(key(k) + "=" + v);
+    }
+    const int count = static_cast<int>(rng() % 6);
+    for (int n = 0; n < count; ++n)
+      if (rng() % 8) lines.push_back(key("Line" + std::to_string(n)) + "=" + text());
+    if (rng() % 3) lines.push_back("Line" + std::to_string(count) + "=EndOfText");
+    if (rng() % 4 == 0) lines.push_back("garbage without equals");
+    std::shuffle(lines.begin(), lines.end(), rng);
+    std::string bytes;
+    for (const auto& l : lines) bytes += l + pick({"\r\n", "\n", "\r"});
+
+    const std::string path = Dir.File("gen.Flp");
+    WriteAll(path, bytes);
+    Recreate();
+    Host.Errors.clear();
+    if (!Form->Perform([&] { Form->LoadFlipFile(path); })) {
+      ++refused;
+      ASSERT_EQ(Host.Errors.size(), 1u);
+      EXPECT_EQ(Form->FlipFileName, "");
+      continue;
+    }
+    ++loaded;
+    const std::string first = Form->FlipFileText();
+    const std::string again = Dir.File("again.Flp");
+    Form->SaveData(again);
+    Recreate();
+    ASSERT_TRUE(Form->Perform([&] { Form->LoadFlipFile(again); })) << Host.Errors.back();
+    EXPECT_EQ(Form->FlipFileText(), first);
+  }
+  EXPECT_GT(loaded, 20);
+  EXPECT_GT(refused, 20);
 }
