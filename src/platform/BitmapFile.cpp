@@ -83,7 +83,7 @@ bool MakeChannel(uint32_t mask, int bitCount, Channel& c) {
   const uint32_t run = mask >> shift;
   if ((run & (run + 1)) != 0) return false;  // not contiguous
   int bits = 0;
-  while ((run >> bits) & 1) ++bits;
+  while (bits < 32 && ((run >> bits) & 1)) ++bits;  // a full 32-bit mask has 32
   c.mask = mask;
   c.shift = shift;
   c.bits = bits;

@@ -138,7 +138,7 @@ void TMemoryStream::SaveToFile(const std::string& name) {
 // ------------------------------------------------------------ TFileStream
 
 TFileStream::TFileStream(const std::string& name, uint16_t mode) : FFileName(name) {
-  if (mode == fmCreate) {
+  if ((mode & fmCreate) == fmCreate) {  // share flags may be or-ed in
     FHandle = ::open(name.c_str(), O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
     if (FHandle < 0)
       throw EFCreateError("Cannot create file \"" + name + "\". " + SystemReason(errno));

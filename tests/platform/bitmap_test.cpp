@@ -409,6 +409,13 @@ TEST(BitmapFile, BitFieldsAndOs2Headers) {
   const TBitmap c = LoadBytes(Header(1, 1, 32, 3, 0, masks, {0x00, 0x33, 0x22, 0x11}));
   EXPECT_EQ(c.GetPixelColor(0, 0), RGBColor(0x11, 0x22, 0x33));
 
+  // A mask of all 32 bits is one 32-bit channel: its top 8 bits count.
+  Put32(masks, 0, 0xFFFFFFFF);
+  Put32(masks, 4, 0);
+  Put32(masks, 8, 0);
+  const TBitmap full = LoadBytes(Header(1, 1, 32, 3, 0, masks, {0x00, 0x00, 0x00, 0xAB}));
+  EXPECT_EQ(full.GetPixelColor(0, 0), RGBColor(0xAB, 0, 0));
+
   // 16 bits 5-6-5 masks read as pf16bit.
   Put32(masks, 0, 0xF800);
   Put32(masks, 4, 0x07E0);

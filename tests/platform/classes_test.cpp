@@ -70,6 +70,17 @@ TEST(FileStream, ErrorsNameTheFile) {
   }
   const std::string dir = std::filesystem::temp_directory_path().string();
   EXPECT_THROW(TFileStream(dir, fmOpenRead), EFOpenError);
+  // Share flags or-ed into fmCreate still create (and truncate) the file.
+  const std::string name = TempPath("shared.bin");
+  {
+    TFileStream f(name, fmCreate | fmShareExclusive);
+    f.WriteBuffer("abc", 3);
+  }
+  {
+    TFileStream f(name, fmCreate | fmShareDenyWrite);
+    EXPECT_EQ(f.Size(), 0);
+  }
+  std::remove(name.c_str());
 }
 
 TEST(FileStream, ByteAtATimeMixedWithSeeksMatchesTheFile) {
