@@ -1,80 +1,84 @@
 #include "cli/GifOptimizeCommand.h"
 
 #include <cstdio>
-#include <cstring>
-#include <exception>
-#include <string>
 #include <sys/stat.h>
 
 #include "gif/GIFImage.h"
 
 namespace {
 
-const char kOptimizeUsage[] =
-    "Usage: klaptor-gif optimize IN.gif OUT.gif [--palette] [--merge] [--crop] [--cleanup] [--colormaps]\n";
-
-long long FileBytes(const std::string& name) {
+long long FileBytes(const std::string& Name) {
   struct stat st;
-  return stat(name.c_str(), &st) == 0 ? static_cast<long long>(st.st_size) : -1;
+  return stat(Name.c_str(), &st) == 0 ? static_cast<long long>(st.st_size) : -1;
+}
+
+int Usage(const std::string& Message) {
+  std::fprintf(stderr, "klaptor-gif: optimize: %s; see --help\n", Message.c_str());
+  return 2;
+}
+
+// Runs Op; an error is printed naming Path (file errors name it already).
+template <class F>
+bool OnFile(const std::string& Path, F Op) {
+  try {
+    Op();
+    return true;
+  } catch (const EStreamError& e) {
+    std::fprintf(stderr, "klaptor-gif: %s\n", e.Message().c_str());
+  } catch (const Exception& e) {
+    std::fprintf(stderr, "klaptor-gif: %s: %s\n", Path.c_str(), e.Message().c_str());
+  } catch (const std::exception& e) {
+    std::fprintf(stderr, "klaptor-gif: %s: %s\n", Path.c_str(), e.what());
+  }
+  return false;
 }
 
 }  // namespace
 
-int GifOptimizeCommand(int argc, char** argv) {
-  std::string in, out;
+int GifOptimizeCommand(const std::vector<std::string>& Args) {
+  std::vector<std::string> files;
   bool palette = false;
   TGIFOptimizeOptions options = 0;
-  for (int i = 0; i < argc; ++i) {
-    const char* a = argv[i];
-    if (std::strcmp(a, "--palette") == 0) {
+  for (const std::string& a : Args) {
+    if (a == "--palette")
       palette = true;
-    } else if (std::strcmp(a, "--merge") == 0) {
+    else if (a == "--merge")
       options |= foMerge;
-    } else if (std::strcmp(a, "--crop") == 0) {
+    else if (a == "--crop")
       options |= foCrop;
-    } else if (std::strcmp(a, "--cleanup") == 0) {
+    else if (a == "--cleanup")
       options |= foCleanup;
-    } else if (std::strcmp(a, "--colormaps") == 0) {
+    else if (a == "--colormaps")
       options |= foColorMaps;
-    } else if (std::strcmp(a, "--help") == 0 || std::strcmp(a, "-h") == 0) {
-      std::fputs(kOptimizeUsage, stdout);
-      return 0;
-    } else if (a[0] == '-' && a[1] != '\0') {
-      std::fprintf(stderr, "klaptor-gif optimize: unknown option '%s'\n%s", a, kOptimizeUsage);
-      return 2;
-    } else if (in.empty()) {
-      in = a;
-    } else if (out.empty()) {
-      out = a;
-    } else {
-      std::fprintf(stderr, "klaptor-gif optimize: unexpected argument '%s'\n%s", a, kOptimizeUsage);
-      return 2;
-    }
+    else if (a.rfind("--", 0) == 0)
+      return Usage("unknown option '" + a + "'");
+    else
+      files.push_back(a);
   }
-  if (out.empty()) {
-    std::fputs(kOptimizeUsage, stderr);
-    return 2;
-  }
+  if (files.size() != 2) return Usage("takes an input and an output file");
+  const std::string& in = files[0];
+  const std::string& out = files[1];
 
-  try {
-    TGIFImage gif;
-    gif.OnWarning = [](void*, int, const std::string& message) {
-      std::fprintf(stderr, "klaptor-gif: warning: %s\n", message.c_str());
-    };
-    gif.LoadFromFile(in);
-    // The shared colour map first, as the main window does: merging then finds
-    // room for a transparent entry.
-    if (palette) gif.OptimizeColorMaps();
-    if (options != 0) gif.Optimize(options, ReduceNone, DitherNone, 0);
-    gif.SaveToFile(out);
-  } catch (const std::exception& e) {
-    std::fprintf(stderr, "klaptor-gif: %s\n", e.what());
+  TGIFImage gif;
+  std::string current = in;
+  gif.OnWarning = [&current](void*, int, const std::string& Message) {
+    std::fprintf(stderr, "klaptor-gif: %s: warning: %s\n", current.c_str(), Message.c_str());
+  };
+  if (!OnFile(in, [&] {
+        gif.LoadFromFile(in);
+        // The shared colour map first: merging then finds room for a
+        // transparent entry in it.
+        if (palette) gif.OptimizeColorMaps();
+        if (options != 0) gif.Optimize(options, ReduceNone, DitherNone, 0);
+      }))
     return 1;
-  }
+  current = out;
+  if (!OnFile(out, [&] { gif.SaveToFile(out); })) return 1;
+
   const long long before = FileBytes(in);
   const long long after = FileBytes(out);
   std::printf("%s: %lld bytes\n%s: %lld bytes", in.c_str(), before, out.c_str(), after);
-  if (before > 0) std::printf(" (%.1f%%)", 100.0 * static_cast<double>(after) / static_cast<double>(before));
+  if (before > 0) std::printf(" (%.1f%% of the input)", 100.0 * static_cast<double>(after) / static_cast<double>(before));
   std::printf("\n");
   return 0;
 }

@@ -14,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "cli/GifOptimizeCommand.h"
 #include "gif/GIFImage.h"
 
 namespace {
@@ -201,10 +202,7 @@ int Recode(const std::vector<std::string>& Args) {
   return 0;
 }
 
-int Optimize(const std::vector<std::string>&) {
-  // Frame and colour map optimisation plug in here.
-  throw UsageError{"optimize is not available in this build"};
-}
+int Optimize(const std::vector<std::string>& Args) { return GifOptimizeCommand(Args); }
 
 // One frame's own pixels (not composed over earlier frames) as a PAM file.
 void WritePam(const std::string& Path, TGIFSubImage& F) {
