@@ -9,6 +9,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <array>
 #include <chrono>
 #include <functional>
 #include <cstdlib>
@@ -20,6 +21,7 @@
 #include <vector>
 
 #include "app/RenderCommand.h"
+#include "platform/Graphics.h"
 
 namespace fs = std::filesystem;
 
@@ -399,4 +401,49 @@ TEST(RenderArgs, SettingsAreCheckedAndWrittenAsTheFileWritesThem) {
       EXPECT_EQ(CheckSetting(c.key, c.value), std::make_pair(c.wantKey, c.wantValue));
     }
   }
+}
+
+namespace {
+
+// Colour of pixel (x, y) of the first frame.
+std::array<int, 3> FirstFramePixel(const std::string& path, int x, int y) {
+  int error = 0;
+  GifFileType* gif = DGifOpenFileName(path.c_str(), &error);
+  std::array<int, 3> rgb = {-1, -1, -1};
+  if (gif && DGifSlurp(gif) == GIF_OK && gif->ImageCount > 0) {
+    const SavedImage& im = gif->SavedImages[0];
+    const ColorMapObject* map = im.ImageDesc.ColorMap ? im.ImageDesc.ColorMap : gif->SColorMap;
+    const GifColorType c = map->Colors[im.RasterBits[(y - im.ImageDesc.Top) * im.ImageDesc.Width + x - im.ImageDesc.Left]];
+    rgb = {c.Red, c.Green, c.Blue};
+  } else {
+    ADD_FAILURE() << "giflib cannot read " << path;
+  }
+  if (gif) DGifCloseFile(gif, &error);
+  return rgb;
+}
+
+}  // namespace
+
+TEST(KlaptorRender, ABackgroundPictureShowsCopiedOrStretched) {
+  Scratch dir;
+  const std::string bmp = dir.File("red.bmp");
+  TBitmap picture(100, 90, pf24bit);
+  picture.Canvas().Brush().SetColor(RGBColor(204, 0, 0));  // a colour of the 216-colour cube
+  picture.Canvas().FillRect(Rect(0, 0, 100, 90));
+  picture.SaveToFile(bmp);
+  const std::string out = dir.File("pic.gif"), text = dir.File("t.txt");
+  WriteAll(text, "Hi\nThere\n");
+  const std::array<int, 3> red = {204, 0, 0}, grey = {51, 51, 51};  // 56, 56, 56 on the cube
+  for (const bool stretch : {false, true}) {
+    SCOPED_TRACE(stretch ? "stretched" : "copied");
+    const Outcome r = Klaptor({"--render", out, "--set", "Bitmap=" + bmp, "--set",
+                               std::string("Stretch=") + (stretch ? "True" : "False"), "--set", "Merge=False",
+                               "--set", "Crop=False", "--text", text});
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(FirstFramePixel(out, 5, 88), red);
+    EXPECT_EQ(FirstFramePixel(out, 700, 88), stretch ? red : grey);
+  }
+  const Outcome missing = Klaptor({"--render", out, "--set", "Bitmap=" + dir.File("none.bmp")});
+  EXPECT_EQ(missing.status, 1);
+  EXPECT_NE(missing.err.find("none.bmp"), std::string::npos) << missing.err;
 }
