@@ -245,7 +245,10 @@ void TForm1::Edit1Exit(void*) {
 }
 
 void TForm1::Edit2Exit(void*) {
-  ApplyIntField(Edit2, [this](int v) { FlipLabel2->SetFrames(v); });
+  // A fold needs at least one step; fewer count as no number.
+  ApplyIntField(Edit2, [this](int v) {
+    if (v >= 1) FlipLabel2->SetFrames(v);
+  });
 }
 
 void TForm1::Edit3Exit(void*) {

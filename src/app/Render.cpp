@@ -48,6 +48,9 @@ void TForm1::SetToolbarHints(bool show) {
 
 namespace {
 
+// Pixel bytes of all frames of one rendering at most.
+constexpr int64_t kMaxRenderBytes = int64_t{4} << 30;
+
 // Puts the window back into its usual state however a rendering ends: hints
 // on, the display animating again, the progress bar empty.
 class TRenderEnd {
@@ -83,6 +86,14 @@ void TForm1::tbRenderClick(void*) {
 
   const int width = FlipLabel2->Width();
   const int height = FlipLabel2->Height();
+  // Every frame keeps one byte per pixel until the file is written: refuse an
+  // animation that could never fit rather than run out of memory half way.
+  const double frameBytes = static_cast<double>(Memo1.LineCount()) *
+                            (static_cast<double>(FlipLabel2->Frames()) + 1) * width * height;
+  if (frameBytes > kMaxRenderBytes)
+    throw EOutOfResources("The animation would need " + IntToStr(static_cast<int64_t>(frameBytes / (1 << 20))) +
+                          " MiB for its frames (at most " + IntToStr(kMaxRenderBytes >> 20) +
+                          " MiB): use fewer lines, fewer frames per line or a smaller display");
   auto capture = std::make_unique<TBitmap>(width, height, FlipLabel2->Surface().PixelFormat());
   GIFDocument->Clear();
 

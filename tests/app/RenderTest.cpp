@@ -222,6 +222,17 @@ TEST_F(RenderTest, ANonNumericTimePerLineEndsTheRunWithTheConversionError) {
   ExpectRestored();
 }
 
+TEST_F(RenderTest, AnAnimationTooLargeForMemoryIsRefusedBeforeItStarts) {
+  Form->Edit2.SetText("100000");
+  Form->Edit6.SetText("8192");
+  EXPECT_FALSE(Render());
+  ASSERT_EQ(Host.Errors.size(), 1u);
+  EXPECT_NE(Host.Errors[0].find("MiB for its frames"), std::string::npos) << Host.Errors[0];
+  EXPECT_EQ(Form->GIFDocument->Images().Count(), 0);
+  EXPECT_TRUE(Host.DialogsShown.empty());
+  ExpectRestored();
+}
+
 TEST_F(RenderTest, AnEmptyTextAddsNoFrameAndCannotBeSaved) {
   Form->Memo1.Clear();
   const std::string out = Dir.File("empty.gif");

@@ -73,6 +73,8 @@ TEST_F(WindowTest, IntegerFieldsApplyNumbersAndIgnoreEverythingElse) {
     EXPECT_EQ(Form->FlipLabel2->Interval(), c.want);
   }
   Form->Edit2.SetText("12");
+  Form->Edit2.SetText("0");  // a fold needs at least one step
+  Form->Edit2.SetText("-3");
   Form->Edit3.SetText("3");
   Form->Edit4.SetText("900");
   EXPECT_EQ(Form->FlipLabel2->Frames(), 12);
