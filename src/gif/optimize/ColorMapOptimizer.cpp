@@ -2,6 +2,8 @@
 // install as the global table, rewrite every frame.
 #include "gif/optimize/ColorMapOptimizer.h"
 
+#include <algorithm>
+#include <array>
 #include <cstdlib>
 #include <limits>
 #include <mutex>
@@ -44,28 +46,41 @@ bool THistogram::CountFrame(TGIFSubImage& Frame) {
   if (Frame.Empty()) return false;
   FCountedFrames.push_back(&Frame);
   const int t = TransparentIndexOf(Frame);
-  bool found = false;
-  bool warned = false;
   uint8_t* p = Frame.Data();
   const int64_t n = std::min<int64_t>(int64_t{Frame.Width()} * Frame.Height(), Frame.DataSize());
-  THistogramEntry* entries = FEntryArray.data();
-  for (int64_t i = 0; i < n; ++i) {
-    const int v = p[i];
-    if (v == t) {
-      found = true;
-      continue;
-    }
-    int index = v;
-    if (index >= FUsedCount) {
-      p[i] = 0;
-      index = 0;
-      // Once per frame: a damaged frame must not flood the handler.
-      if (!warned) Frame.Warning(1, gifmsg::InvalidColor);
-      warned = true;
-      if (FUsedCount == 0) continue;
-    }
-    int32_t& uses = entries[index].Uses;
-    if (uses < std::numeric_limits<int32_t>::max()) ++uses;
+
+  // One plain pass over the pixels; what the counts say is sorted out after.
+  // Four tables in turn, so that a run of one colour does not wait on its
+  // own previous increment.
+  std::array<std::array<uint32_t, 256>, 4> lanes{};
+  int64_t i = 0;
+  for (; i + 4 <= n; i += 4) {
+    ++lanes[0][p[i]];
+    ++lanes[1][p[i + 1]];
+    ++lanes[2][p[i + 2]];
+    ++lanes[3][p[i + 3]];
+  }
+  for (; i < n; ++i) ++lanes[0][p[i]];
+  std::array<int64_t, 256> counts;
+  for (size_t v = 0; v < 256; ++v) counts[v] = int64_t{lanes[0][v]} + lanes[1][v] + lanes[2][v] + lanes[3][v];
+
+  const bool found = t >= 0 && counts[static_cast<size_t>(t)] > 0;
+  if (t >= 0) counts[static_cast<size_t>(t)] = 0;  // transparent pixels show no colour
+  int64_t outside = 0;
+  for (int v = FUsedCount; v < 256; ++v) outside += counts[static_cast<size_t>(v)];
+  if (outside > 0) {
+    // Values outside the table become colour 0 (once per frame: a damaged
+    // frame must not flood the warning handler).
+    for (int64_t k = 0; k < n; ++k)
+      if (p[k] >= FUsedCount && p[k] != t) p[k] = 0;
+    Frame.Warning(1, gifmsg::InvalidColor);
+    counts[0] += outside;
+  }
+  const int used = std::min(FUsedCount, 256);
+  for (int v = 0; v < used; ++v) {
+    int32_t& uses = FEntryArray[static_cast<size_t>(v)].Uses;
+    uses = static_cast<int32_t>(
+        std::min<int64_t>(int64_t{uses} + counts[static_cast<size_t>(v)], std::numeric_limits<int32_t>::max()));
   }
   if (t >= 0 && !found) {
     Frame.GraphicControlExtension()->SetTransparentColorIndex(0);
@@ -201,10 +216,11 @@ void TColorMapOptimizer::Remap() {
         oldT = TransparentIndexOf(*frame);
         frame->GraphicControlExtension()->SetTransparentColorIndex(FNewTransparentIndex);
       }
+      TColorMapRemap frameTable = table;
+      if (oldT >= 0) frameTable[static_cast<size_t>(oldT)] = FNewTransparentIndex;
       uint8_t* p = frame->Data();
       const int n = frame->DataSize();
-      const uint8_t newT = FNewTransparentIndex;
-      for (int i = 0; i < n; ++i) p[i] = p[i] == oldT ? newT : table[p[i]];
+      for (int i = 0; i < n; ++i) p[i] = frameTable[p[i]];
     }
   }
 }
