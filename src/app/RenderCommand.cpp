@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <filesystem>
 #include <memory>
 
 #include "app/FlipFile.h"
@@ -295,5 +296,11 @@ int RunRender(const TRenderOptions& options, std::FILE* err, bool showProgress) 
     return fail("interrupted; nothing was written to '" + options.Output + "'", kExitInterrupted);
   if (!ok) return fail(host.Error, kExitError);
   if (form.AdvStatusBar1.PanelText(0) != formtext::Done) return fail("the rendering did not finish", kExitError);
+  if (showProgress) {
+    std::error_code ec;
+    const auto bytes = std::filesystem::file_size(options.Output, ec);
+    std::fprintf(err, "klaptor: wrote %s: %d frames, %lld KiB\n", options.Output.c_str(),
+                 form.GIFDocument->Images().Count(), ec ? 0LL : static_cast<long long>((bytes + 1023) / 1024));
+  }
   return kExitOk;
 }

@@ -330,6 +330,7 @@ TEST(KlaptorRender, ProgressShowsOnATerminalOnly) {
   EXPECT_EQ(tty.status, 0) << tty.err;
   EXPECT_NE(tty.err.find("Rendering ["), std::string::npos) << tty.err;
   EXPECT_NE(tty.err.find("44/44 frames"), std::string::npos) << tty.err;
+  EXPECT_NE(tty.err.find("klaptor: wrote " + out + ": "), std::string::npos) << tty.err;
   const Outcome quiet = Klaptor({"--render", out, kExamples + "/countdown.Flp", "--quiet"}, true);
   EXPECT_EQ(quiet.status, 0);
   EXPECT_EQ(quiet.err, "");
