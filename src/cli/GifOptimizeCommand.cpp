@@ -13,7 +13,7 @@ long long FileBytes(const std::string& Name) {
 }
 
 int Usage(const std::string& Message) {
-  std::fprintf(stderr, "klaptor-gif: optimize: %s; see --help\n", Message.c_str());
+  std::fprintf(stderr, "klaptor-gif: %s; see --help\n", Message.c_str());
   return 2;
 }
 
@@ -51,11 +51,11 @@ int GifOptimizeCommand(const std::vector<std::string>& Args) {
     else if (a == "--colormaps")
       options |= foColorMaps;
     else if (a.rfind("--", 0) == 0)
-      return Usage("unknown option '" + a + "'");
+      return Usage("optimize: unknown option '" + a + "'");
     else
       files.push_back(a);
   }
-  if (files.size() != 2) return Usage("takes an input and an output file");
+  if (files.size() != 2) return Usage("optimize takes an input and an output file");
   const std::string& in = files[0];
   const std::string& out = files[1];
 
