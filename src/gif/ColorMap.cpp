@@ -116,12 +116,13 @@ void TGIFColorMap::ImportDIBColors(const TBitmap& Bitmap) {
 }
 
 void TGIFColorMap::ImportColors(const TGIFColor* Triples, int Count) {
-  // The source may be this map's own storage.
+  // The source may be this map's own storage: copy it aside first. Only the
+  // entries asked for are read.
+  Count = std::clamp(Count, 0, 256);
   TGIFColor copy[256];
-  std::memcpy(copy, Triples, sizeof(copy));
+  if (Count > 0) std::memcpy(copy, Triples, static_cast<size_t>(Count) * sizeof(TGIFColor));
   Clear();
-  Count = std::min(Count, 256);
-  if (Count <= 0) return;
+  if (Count == 0) return;
   FColors.assign(copy, copy + Count);
   FCount = Count;
   Changed();

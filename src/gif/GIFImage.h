@@ -247,7 +247,8 @@ class TGIFColorMap {
   void ImportColorTable(const void* Table, int Count);
   // The colour table of an indexed bitmap (up to 256 entries).
   void ImportDIBColors(const TBitmap& Bitmap);
-  // Triples: 256 entries red, green, blue (all copied aside first).
+  // Triples: Count entries red, green, blue, copied aside first (so they
+  // may be this map's own entries).
   void ImportColors(const TGIFColor* Triples, int Count);
   // A new logical palette of the entries (flags PC_NOCOLLAPSE); null when empty.
   std::unique_ptr<TPalette> ExportPalette() const;

@@ -105,8 +105,6 @@ TEST(ColorMap, Imports) {
   EXPECT_EQ((*back)[1], (TPaletteEntry{40, 50, 60, PC_NOCOLLAPSE}));
 
   // From its own entries: they are copied aside before the map is cleared.
-  TGIFColor triples[256] = {};
-  for (int i = 0; i < 3; ++i) triples[i] = map.Entry(i);
   map.ImportColors(map.Data(), 2);
   EXPECT_EQ(map.Count(), 2);
   EXPECT_EQ(map.Colors(1), RGBColor(40, 50, 60));

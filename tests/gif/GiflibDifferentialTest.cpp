@@ -165,31 +165,43 @@ size_t GiflibSize(const DocSpec& d) {
       c[i] = GifColorType{GetRValue(colors[i]), GetGValue(colors[i]), GetBValue(colors[i])};
     return GifMakeMapObject(1 << d.bpp, c.data());
   };
-  gif->SWidth = d.width;
-  gif->SHeight = d.height;
-  gif->SColorResolution = d.bpp;
-  gif->SBackGroundColor = 0;
-  gif->SColorMap = d.global.empty() ? nullptr : makeMap(d.global);
+  EGifSetGifVersion(gif, true);
+  ColorMapObject* screenMap = d.global.empty() ? nullptr : makeMap(d.global);
+  EXPECT_EQ(EGifPutScreenDesc(gif, d.width, d.height, d.bpp, 0, screenMap), GIF_OK);
+  GifFreeMapObject(screenMap);  // giflib keeps its own copy
   for (size_t i = 0; i < d.frames.size(); ++i) {
     const FrameSpec& f = d.frames[i];
-    SavedImage* sp = GifMakeSavedImage(gif, nullptr);
-    sp->ImageDesc = GifImageDesc{f.left, f.top, f.w, f.h, f.interlace, f.local ? makeMap(f.colors) : nullptr};
-    sp->RasterBits = static_cast<GifByteType*>(std::malloc(f.pixels.size()));
-    std::memcpy(sp->RasterBits, f.pixels.data(), f.pixels.size());
     if (i == 0 && d.loops >= 0) {
-      GifAddExtensionBlock(&sp->ExtensionBlockCount, &sp->ExtensionBlocks, APPLICATION_EXT_FUNC_CODE, 11,
-                           reinterpret_cast<unsigned char*>(const_cast<char*>("NETSCAPE2.0")));
-      unsigned char sub[3] = {1, static_cast<unsigned char>(d.loops), static_cast<unsigned char>(d.loops >> 8)};
-      GifAddExtensionBlock(&sp->ExtensionBlockCount, &sp->ExtensionBlocks, CONTINUE_EXT_FUNC_CODE, 3, sub);
+      EGifPutExtensionLeader(gif, APPLICATION_EXT_FUNC_CODE);
+      EGifPutExtensionBlock(gif, 11, "NETSCAPE2.0");
+      const unsigned char sub[3] = {1, static_cast<unsigned char>(d.loops), static_cast<unsigned char>(d.loops >> 8)};
+      EGifPutExtensionBlock(gif, 3, sub);
+      EGifPutExtensionTrailer(gif);
     }
     if (f.gce) {
       GraphicsControlBlock gcb{f.disposal, false, f.delay, f.transparent};
       GifByteType buf[4];
       EGifGCBToExtension(&gcb, buf);
-      GifAddExtensionBlock(&sp->ExtensionBlockCount, &sp->ExtensionBlocks, GRAPHICS_EXT_FUNC_CODE, 4, buf);
+      EGifPutExtension(gif, GRAPHICS_EXT_FUNC_CODE, 4, buf);
     }
+    ColorMapObject* local = f.local ? makeMap(f.colors) : nullptr;
+    EXPECT_EQ(EGifPutImageDesc(gif, f.left, f.top, f.w, f.h, f.interlace, local), GIF_OK);
+    GifFreeMapObject(local);
+    std::vector<int> rows;
+    if (f.interlace) {
+      const int start[4] = {0, 4, 2, 1}, step[4] = {8, 8, 4, 2};
+      for (int pass = 0; pass < 4; ++pass)
+        for (int y = start[pass]; y < f.h; y += step[pass]) rows.push_back(y);
+    } else {
+      for (int y = 0; y < f.h; ++y) rows.push_back(y);
+    }
+    for (int y : rows)
+      EGifPutLine(gif, const_cast<GifPixelType*>(f.pixels.data()) + y * f.w, f.w);
+    // Not freed by EGifCloseFile.
+    GifFreeMapObject(gif->Image.ColorMap);
+    gif->Image.ColorMap = nullptr;
   }
-  EXPECT_EQ(EGifSpew(gif), GIF_OK);
+  EXPECT_EQ(EGifCloseFile(gif, &err), GIF_OK);
   return out.size();
 }
 
