@@ -199,7 +199,9 @@ class TProgressLine {
   TProgressLine(std::FILE* out, bool enabled) : FOut(out), FEnabled(enabled) {}
   ~TProgressLine() { Finish(); }
   void Frames(int done, int total) {
-    if (!FEnabled || total <= 0) return;
+    // The window empties its bar at the end; the terminal keeps the last state.
+    if (!FEnabled || total <= 0 || (done == 0 && FLast > 0)) return;
+    FLast = done;
     constexpr int kWidth = 30;
     const int filled = static_cast<int>(int64_t{done} * kWidth / total);
     std::fprintf(FOut, "\r\033[KRendering [%s%s] %d/%d frames", std::string(static_cast<size_t>(filled), '#').c_str(),
@@ -222,6 +224,7 @@ class TProgressLine {
   std::FILE* FOut;
   bool FEnabled;
   bool FDrawn = false;
+  int FLast = 0;
 };
 
 // Replaces the value of `key` in flip-file text (the first line with it).
