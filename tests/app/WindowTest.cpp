@@ -375,3 +375,19 @@ TEST_F(WindowTest, WrapToFitMakesEveryLineFitTheDisplay) {
   Form->Button1Click(nullptr);
   EXPECT_EQ(Form->Memo1.LineCount(), 0);
 }
+
+TEST_F(WindowTest, HelpAndExitGoToTheHost) {
+  const std::string help = Form->HelpFile();
+  ASSERT_GE(help.size(), 12u);
+  EXPECT_EQ(help.substr(help.size() - 12), "/klaptor.hlp");
+  Form->Contents1Click(nullptr);
+  Form->Index1Click(nullptr);
+  EXPECT_EQ(Host.HelpShown, (std::vector<int>{0, 0}));
+  EXPECT_EQ(Form->Edit1.HelpContext(), 440);
+  EXPECT_EQ(Form->Edit6.HelpContext(), 240);
+  EXPECT_EQ(Form->Ruler1.HelpContext(), 230);
+  EXPECT_EQ(Form->CheckBoxCrop.HelpContext(), 250);
+  EXPECT_FALSE(Host.CloseRequested);
+  Form->Exit1Click(nullptr);
+  EXPECT_TRUE(Host.CloseRequested);
+}
