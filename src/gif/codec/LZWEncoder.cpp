@@ -3,12 +3,12 @@
 namespace {
 constexpr std::array<uint16_t, 4096> MakeCodeHash() {
   std::array<uint16_t, 4096> h{};
-  for (uint32_t i = 0; i < 4096; ++i) h[i] = static_cast<uint16_t>(((i + 1) * 2654435761u) >> 19);
+  for (uint32_t i = 0; i < 4096; ++i) h[i] = static_cast<uint16_t>(((i + 1) * 2654435761u) >> 18);
   return h;
 }
 constexpr std::array<uint16_t, 256> MakePixelHash() {
   std::array<uint16_t, 256> h{};
-  for (uint32_t i = 0; i < 256; ++i) h[i] = static_cast<uint16_t>(((i + 0x3A5) * 0x85EBCA77u) >> 19);
+  for (uint32_t i = 0; i < 256; ++i) h[i] = static_cast<uint16_t>(((i + 0x3A5) * 0x85EBCA77u) >> 18);
   return h;
 }
 }  // namespace

@@ -8,8 +8,9 @@
 
 #include "gif/codec/GIFEncoder.h"
 
-// String table: open addressing over 8192 slots (32 KiB of keys, so it stays
-// in the first-level cache). The string "prefix code P followed by pixel C"
+// String table: open addressing with linear probing over 16384 slots, so that
+// at most a quarter of them is in use (4089 strings between two clears) and a
+// lookup rarely probes twice. The string "prefix code P followed by pixel C"
 // has the 20-bit key P * 256 + C; a slot holds key << 12 | code, and all bits
 // set marks an empty slot (no real key has all 20 bits set, since a prefix
 // never exceeds 4094).
@@ -20,7 +21,7 @@
 // pixel to the next never waits on a multiply or a division.
 class THashTable {
  public:
-  static constexpr int SlotCount = 8192;
+  static constexpr int SlotCount = 16384;
   static constexpr uint32_t SlotMask = SlotCount - 1;
   static constexpr uint32_t Empty = 0xFFFFFFFFu;
 
@@ -48,7 +49,7 @@ class THashTable {
     Hashes[Slot] = CodeHash[static_cast<uint32_t>(Code) & 0xFFF];
   }
 
-  // 13-bit hashes of codes and pixels (a multiplicative hash, fixed at
+  // 14-bit hashes of codes and pixels (a multiplicative hash, fixed at
   // compile time).
   static const std::array<uint16_t, 4096> CodeHash;
   static const std::array<uint16_t, 256> PixelHash;
