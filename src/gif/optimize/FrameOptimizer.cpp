@@ -23,6 +23,11 @@ int TransparentIndexOf(const TGIFSubImage* Frame) {
   return Frame->GraphicControlExtension()->TransparentColorIndex();
 }
 
+// A pixel buffer that holds every pixel of the frame's rectangle.
+bool HasWholeBuffer(const TGIFSubImage* Frame) {
+  return Frame->Data() != nullptr && int64_t{Frame->Width()} * Frame->Height() <= Frame->DataSize();
+}
+
 bool SameRect(const TRect& A, const TRect& B) {
   return A.Left == B.Left && A.Top == B.Top && A.Right == B.Right && A.Bottom == B.Bottom;
 }
@@ -69,7 +74,7 @@ bool TGIFSubImage::CanAddColor() {
 }
 
 int TGIFSubImage::PickTransparentIndex() {
-  if (FColorMap->Count() > 0) return FColorMap->Add(0);
+  if (FColorMap->Count() > 0 || FImage == nullptr) return FColorMap->Add(0);
   // Frames on the global map share one transparent entry. Another frame's
   // entry is only borrowed when this frame shows no pixel of that index:
   // otherwise those pixels, real colours here, would vanish with it.
@@ -86,6 +91,7 @@ int TGIFSubImage::PickTransparentIndex() {
 
 void TGIFSubImage::MergeFrame(TGIFSubImage* Below) {
   if (Empty() || Below == nullptr || Below->Empty()) return;
+  if (!HasWholeBuffer(this) || !HasWholeBuffer(Below)) return;
   const TDisposalMethod belowDisposal = DisposalOf(Below);
   if (belowDisposal == dmBackground || belowDisposal == dmPrevious) return;
 
@@ -112,10 +118,12 @@ void TGIFSubImage::MergeFrame(TGIFSubImage* Below) {
   TGIFColorMap& belowMap = Below->ActiveColorMap();
   const bool sameMap = &map == &belowMap;
 
+  const int span = r.Width();
   for (int y = r.Top; y < r.Bottom; ++y) {
-    uint8_t* row = FData.get() + static_cast<int64_t>(y - FTop) * FWidth - FLeft;
-    const uint8_t* belowRow = Below->Data() + static_cast<int64_t>(y - Below->Top()) * Below->Width() - Below->Left();
-    for (int x = r.Left; x < r.Right; ++x) {
+    uint8_t* row = FData.get() + static_cast<int64_t>(y - FTop) * FWidth + (r.Left - FLeft);
+    const uint8_t* belowRow =
+        Below->Data() + static_cast<int64_t>(y - Below->Top()) * Below->Width() + (r.Left - Below->Left());
+    for (int x = 0; x < span; ++x) {
       const uint8_t p = row[x];
       if (!needIndex && p == t) continue;
       const uint8_t q = belowRow[x];
@@ -148,7 +156,7 @@ void TGIFSubImage::MergeFrame(TGIFSubImage* Below) {
 }
 
 void TGIFSubImage::CropFrame() {
-  if (Empty() || TransparentIndexOf(this) < 0) return;
+  if (Empty() || TransparentIndexOf(this) < 0 || !HasWholeBuffer(this)) return;
   const uint8_t t = static_cast<uint8_t>(TransparentIndexOf(this));
   const int w = FWidth;
   const uint8_t* data = FData.get();
