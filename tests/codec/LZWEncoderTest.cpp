@@ -195,6 +195,32 @@ TEST(GIFWriter, RefusesReadingAndSeeking) {
   }
 }
 
+// --- String table
+
+TEST(HashTable, FindsEveryStoredKeyAndNothingElse) {
+  THashTable table;
+  std::mt19937 rng(3);
+  std::vector<uint32_t> keys;
+  std::vector<bool> used(1 << 20, false);
+  // As many strings as one table ever holds between two clears.
+  while (keys.size() < 4089) {
+    const uint32_t key = ((rng() % 4095) << 8) | (rng() & 0xFF);
+    if (used[key]) continue;
+    used[key] = true;
+    table.AddCode(key, static_cast<int>(258 + keys.size()) & 0xFFF);
+    keys.push_back(key);
+  }
+  for (size_t i = 0; i < keys.size(); ++i) ASSERT_EQ(table.FindCode(keys[i]), static_cast<int>(258 + i) & 0xFFF);
+  int absent = 0;
+  for (uint32_t key = 0; key < (1u << 20) && absent < 20000; key += 7)
+    if (!used[key]) {
+      ASSERT_EQ(table.FindCode(key), -1) << key;
+      ++absent;
+    }
+  table.Reset();
+  for (uint32_t key : keys) ASSERT_EQ(table.FindCode(key), -1);
+}
+
 // --- LZW encoder: worked examples
 
 TEST(LZWEncoder, WorkedExamples) {
