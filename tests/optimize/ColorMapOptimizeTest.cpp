@@ -249,6 +249,32 @@ TEST(SharedColorMap, GlobalAndLocalFramesTogether) {
   }
 }
 
+TEST(Histogram, CountsPrunesAndReportsTransparency) {
+  TGIFImage doc;
+  TGIFSubImage* f = AddFrame(doc, {.Width = 6, .Height = 1, .Pixels = {3, 3, 0, 3, 4, 4},
+                                   .Local = {kRed, kGreen, kBlue, kWhite, kBlack}, .Transparent = 4});
+  THistogram h(f->ColorMap());
+  EXPECT_EQ(h.UsedCount(), 5);
+  EXPECT_TRUE(h.CountFrame(*f));
+  EXPECT_EQ(h.EntryArray()[3].Uses, 3);
+  EXPECT_EQ(h.EntryArray()[0].Uses, 1);
+  EXPECT_EQ(h.EntryArray()[4].Uses, 0);  // transparent pixels are not counted
+  EXPECT_EQ(h.Prune(), 2);
+  ASSERT_EQ(h.EntryList().size(), 2u);
+  EXPECT_EQ(h.EntryList()[0]->OldIndex, 3);
+  EXPECT_EQ(h.EntryList()[1]->OldIndex, 0);
+  for (int i : {1, 2, 4}) EXPECT_EQ(h.EntryArray()[static_cast<size_t>(i)].Uses, -1) << i;
+  EXPECT_EQ(h.EntryArray()[1].NewIndex, 256);
+  ASSERT_EQ(h.CountedFrames().size(), 1u);
+  EXPECT_TRUE(f->Transparent());
+
+  // A frame of no size is not counted at all.
+  TGIFSubImage* empty = AddFrame(doc, {.Width = 0, .Height = 0, .Local = {kRed}});
+  THistogram e(empty->ColorMap());
+  EXPECT_FALSE(e.CountFrame(*empty));
+  EXPECT_TRUE(e.CountedFrames().empty());
+}
+
 TEST(ColorMapOptimizer, ComparisonsOrderMostUsedAndHighestKeyFirst) {
   THistogramEntry a, b;
   a.Uses = 5;

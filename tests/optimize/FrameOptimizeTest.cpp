@@ -107,6 +107,18 @@ TEST(Merge, TransparentPixelsOnEitherSideAreNotCompared) {
   EXPECT_EQ(doc.GlobalColorMap().Count(), 4);  // nothing added: it was transparent already
 }
 
+TEST(Merge, TransparentIndexOutsideTheTableIsLeftAlone) {
+  // Merging would write an index that the saved table cannot hold.
+  TGIFImage doc;
+  SetGlobal(doc, {kRed, kGreen});
+  AddFrame(doc, {.Width = 2, .Height = 1, .Pixels = {0, 1}});
+  TGIFSubImage* top = AddFrame(doc, {.Width = 2, .Height = 1, .Pixels = {0, 1}, .Transparent = 1});
+  top->GraphicControlExtension()->SetTransparentColorIndex(1);
+  doc.GlobalColorMap().Delete(1);  // the table shrinks under the frame
+  Optimize(doc, foMerge);
+  EXPECT_EQ(PixelsOf(top), (std::vector<uint8_t>{0, 1}));
+}
+
 TEST(Merge, OnlyTheOverlapIsCompared) {
   TGIFImage doc;
   SetGlobal(doc, {kRed, kGreen});
