@@ -9,7 +9,10 @@
 //   form.Perform([&] { form.tbRenderClick(nullptr); });
 //
 // Handlers throw like the toolkit's do; Perform runs one and shows an error in
-// the host's error box, as the application's message loop would.
+// the host's error box, as the application's message loop would. The window's
+// timers (Timer2, the display's) start on the message loop that is current
+// when the window is built: install the front end's loop (SetMessageLoop)
+// first.
 #pragma once
 
 #include <functional>
