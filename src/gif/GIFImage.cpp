@@ -205,7 +205,8 @@ void TGIFImageList::LoadFromStream(TStream& Stream, TGIFImage* Parent) {
     Add(std::move(frame));
     if (Parent != nullptr) {
       const int64_t size = Stream.Size();
-      const int percent = size > 0 ? static_cast<int>(Stream.Position() * 100 / size) : 100;
+      // Rounded, as MulDiv would, but on 64-bit positions.
+      const int percent = size > 0 ? static_cast<int>((Stream.Position() * 200 + size) / (2 * size)) : 100;
       Parent->Progress(this, psRunning, percent, RenderOnLoad, gifmsg::ProgressLoading);
     }
     if (!readBlockStart(b)) return;

@@ -257,7 +257,7 @@ TEST(StructureRead, ProgressStages) {
   EXPECT_EQ(calls[0].msg, gifmsg::ProgressLoading);
   EXPECT_EQ(calls[1].stage, psRunning);
   EXPECT_EQ(calls[1].sender, &doc.Images());
-  EXPECT_EQ(calls[2].percent, 100 * (s.Size() - 1) / s.Size());
+  EXPECT_EQ(calls[2].percent, MulDiv(static_cast<int>(s.Size() - 1), 100, static_cast<int>(s.Size())));
   EXPECT_EQ(calls[3].stage, psEnding);
   EXPECT_EQ(calls[3].percent, 100);
 
