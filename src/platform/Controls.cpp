@@ -13,6 +13,14 @@ std::vector<TMessageLoop*>& AllLoops() {
 
 TMessageLoop* gCurrent = nullptr;
 
+// Every live timer, so that a change of the current loop can move them.
+std::vector<TTimer*>& AllTimers() {
+  static auto* timers = new std::vector<TTimer*>();
+  return *timers;
+}
+
+void MoveTimersToCurrentLoop();
+
 THeadlessLoop& DefaultLoop() {
   // Never destroyed: timers and controls with static lifetime may outlive any
   // ordinary static.
@@ -59,10 +67,17 @@ TMessageLoop::TMessageLoop() { AllLoops().push_back(this); }
 TMessageLoop::~TMessageLoop() {
   auto& loops = AllLoops();
   loops.erase(std::remove(loops.begin(), loops.end(), this), loops.end());
-  if (gCurrent == this) gCurrent = nullptr;
+  if (gCurrent == this) {
+    gCurrent = nullptr;
+    MoveTimersToCurrentLoop();
+  }
 }
 
-void SetMessageLoop(TMessageLoop* loop) { gCurrent = loop; }
+void SetMessageLoop(TMessageLoop* loop) {
+  if (loop == gCurrent) return;
+  gCurrent = loop;
+  MoveTimersToCurrentLoop();
+}
 
 TMessageLoop& MessageLoop() { return gCurrent ? *gCurrent : DefaultLoop(); }
 
@@ -77,11 +92,20 @@ void UpdateTimer(TTimer* timer) {
   current.TimerChanged(timer);
 }
 
+void MoveTimersToCurrentLoop() {
+  for (TTimer* t : AllTimers()) UpdateTimer(t);
+}
+
 }  // namespace
 
-TTimer::TTimer() { UpdateTimer(this); }
+TTimer::TTimer() {
+  AllTimers().push_back(this);
+  UpdateTimer(this);
+}
 
 TTimer::~TTimer() {
+  auto& timers = AllTimers();
+  timers.erase(std::remove(timers.begin(), timers.end(), this), timers.end());
   for (TMessageLoop* loop : AllLoops()) loop->TimerDestroyed(this);
 }
 

@@ -75,9 +75,7 @@ class TWinControl : public TComponent {
 // A loop learns about timers only through TimerChanged/TimerDestroyed and
 // about paint requests through Invalidate/ControlDestroyed. It delivers a tick
 // by calling TTimer::Tick() and a paint by calling TGraphicControl::Repaint()
-// (then shows the control's Surface()). Set the loop (SetMessageLoop) before
-// creating timers: a timer registers with the loop current at its creation and
-// moves only when its Enabled or Interval changes.
+// (then shows the control's Surface()).
 class TMessageLoop {
  public:
   TMessageLoop();
@@ -99,8 +97,9 @@ class TMessageLoop {
 };
 
 // The process-wide current loop. Without one set, a built-in THeadlessLoop is
-// used. SetMessageLoop(nullptr) returns to the built-in one. Switch loops only
-// while no timers are enabled.
+// used. SetMessageLoop(nullptr) returns to the built-in one. Changing the
+// current loop (also by destroying it) moves every timer to the new one, where
+// running timers start their period afresh.
 void SetMessageLoop(TMessageLoop* loop);
 TMessageLoop& MessageLoop();
 

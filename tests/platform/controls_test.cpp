@@ -150,17 +150,29 @@ TEST_F(TimerTest, ADestroyedControlIsNotPainted) {
   EXPECT_TRUE(log.empty());
 }
 
-TEST_F(TimerTest, ADestroyedCurrentLoopFallsBackToTheBuiltInOne) {
+TEST_F(TimerTest, TimersMoveWithTheCurrentLoop) {
+  TTimer t;
+  t.SetInterval(100);
+  int ticks = 0;
+  t.OnTimer = [&] { ++ticks; };
+  loop.AdvanceTime(50);
   {
     THeadlessLoop inner;
-    SetMessageLoop(&inner);
-    TTimer t;
-    EXPECT_EQ(inner.NextDue(&t), 1000);
+    SetMessageLoop(&inner);  // t moves and starts its period on inner's clock
+    EXPECT_EQ(loop.NextDue(&t), -1);
+    EXPECT_EQ(inner.NextDue(&t), 100);
+    loop.AdvanceTime(1000);
+    EXPECT_EQ(ticks, 0);
+    inner.AdvanceTime(250);
+    EXPECT_EQ(ticks, 2);
     EXPECT_EQ(&MessageLoop(), &inner);
   }
-  EXPECT_NE(&MessageLoop(), nullptr);
-  TTimer u;  // registers with the built-in loop, no crash
+  // Destroying the current loop falls back to the built-in one, taking t along.
+  EXPECT_NE(&MessageLoop(), &loop);
   SetMessageLoop(&loop);
+  EXPECT_EQ(loop.NextDue(&t), 1150);
+  loop.AdvanceTime(100);
+  EXPECT_EQ(ticks, 3);
 }
 
 using GraphicControlTest = Loop;
