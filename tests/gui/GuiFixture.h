@@ -92,6 +92,8 @@ class GuiTest : public ::testing::Test {
       if (QWidget* w = bar->widgetForAction(a)) return static_cast<QToolButton*>(w);
     return nullptr;
   }
+  // Clicks a check box on its indicator (a click past its text misses it).
+  void Click(QWidget* box) { QTest::mouseClick(box, Qt::LeftButton, {}, QPoint(7, box->height() / 2)); }
   // Replaces a field's text by typing, as a user does.
   void Type(QLineEdit* edit, const QString& text) {
     edit->setFocus();

@@ -286,12 +286,12 @@ TEST_F(GuiTest, AnimateAndContinuousDriveTheTimers) {
        false, true, ""},
       {"animate pressed", [&] { QTest::mouseClick(ToolButton(f.tbAnimate), Qt::LeftButton); }, true, true, true,
        true, "Animating"},
-      {"continuous checked", [&] { QTest::mouseClick(continuous, Qt::LeftButton); }, false, true, true, false,
+      {"continuous checked", [&] { Click(continuous); }, false, true, true, false,
        "Animating"},
       {"animate released in continuous", [&] { QTest::mouseClick(ToolButton(f.tbAnimate), Qt::LeftButton); },
        false, true, false, false, ""},
       // Unchecking continuous starts Timer2 even with the animation released.
-      {"continuous unchecked", [&] { QTest::mouseClick(continuous, Qt::LeftButton); }, true, true, false, true,
+      {"continuous unchecked", [&] { Click(continuous); }, true, true, false, true,
        ""},
   };
   for (const Step& s : steps) {
@@ -319,7 +319,7 @@ TEST_F(GuiTest, QtTimersPlayTheLines) {
   EXPECT_TRUE(QTest::qWaitFor([&] { return f.FlipLabel2->Caption() == "Type one line of"; }, 10000));
   EXPECT_TRUE(QTest::qWaitFor([&] { return f.FlipLabel2->Caption() == "text per flip here"; }, 10000));
 
-  QTest::mouseClick(Find<QCheckBox>("cbContinuous"), Qt::LeftButton);
+  Click(Find<QCheckBox>("cbContinuous"));
   ASSERT_EQ(Loop.QtTimer(&f.Timer2), nullptr);
   const std::string now = f.FlipLabel2->Caption();
   EXPECT_TRUE(QTest::qWaitFor([&] { return f.FlipLabel2->Caption() != now; }, 10000))
