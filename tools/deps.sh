@@ -7,6 +7,9 @@ KLAPTOR_PACKAGES=(
   g++ cmake ninja-build pkg-config ccache
   libfreetype-dev libfontconfig-dev fonts-liberation fonts-dejavu-core
   libgtest-dev libgmock-dev googletest libbenchmark-dev libgif-dev
+  # The desktop window (its tests run on Qt's offscreen platform); Xvfb and
+  # xauth for tools/screenshot.sh.
+  qt6-base-dev qt6-qpa-plugins xvfb xauth
 )
 
 klaptor_install_deps() {
