@@ -47,7 +47,15 @@ void TDisplayWidget::SurfaceChanged() {
 
 void TDisplayWidget::paintEvent(QPaintEvent*) {
   QPainter painter(this);
-  const QImage image = BitmapToImage(FControl.Surface());
-  if (image.isNull()) return;
+  QImage image;
+  try {
+    image = BitmapToImage(FControl.Surface());
+  } catch (...) {
+    // Nothing may cross Qt's event loop; a surface we cannot read shows grey.
+  }
+  if (image.isNull()) {
+    painter.fillRect(rect(), Qt::gray);
+    return;
+  }
   painter.drawImage(0, 0, image);
 }

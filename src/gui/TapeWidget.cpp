@@ -42,7 +42,12 @@ void TTapeWidget::paintEvent(QPaintEvent*) {
     const int len = major ? 9 : 4;
     p.drawLine(r.right() - len, y, r.right(), y);
     if (major) {
-      const QString label = QString::fromStdString(FRuler.TickLabel(v));
+      QString label;
+      try {
+        label = QString::fromStdString(FRuler.TickLabel(v));
+      } catch (...) {
+        // A label the handler cannot make stays blank; painting goes on.
+      }
       p.drawText(QRect(1, y + 1, r.width() - 3, 11), Qt::AlignRight | Qt::AlignTop, label);
     }
   }
