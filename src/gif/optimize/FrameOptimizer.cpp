@@ -4,6 +4,7 @@
 // graphic control blocks can be tidied (cleanup, colour maps). None of it
 // changes the pictures the animation shows or how long it plays.
 #include <algorithm>
+#include <array>
 #include <cstring>
 #include <memory>
 #include <mutex>
@@ -27,6 +28,8 @@ int TransparentIndexOf(const TGIFSubImage* Frame) {
 bool HasWholeBuffer(const TGIFSubImage* Frame) {
   return Frame->Data() != nullptr && int64_t{Frame->Width()} * Frame->Height() <= Frame->DataSize();
 }
+
+int32_t ColorKey(const TGIFColor& C) { return C.Red | (C.Green << 8) | (C.Blue << 16); }
 
 bool SameRect(const TRect& A, const TRect& B) {
   return A.Left == B.Left && A.Top == B.Top && A.Right == B.Right && A.Bottom == B.Bottom;
@@ -112,11 +115,23 @@ void TGIFSubImage::MergeFrame(TGIFSubImage* Below) {
   bool chosen = false;
 
   const int bt = TransparentIndexOf(Below);
-  const bool belowTransparent = bt >= 0;
 
   TGIFColorMap& map = ActiveColorMap();
   TGIFColorMap& belowMap = Below->ActiveColorMap();
   const bool sameMap = &map == &belowMap;
+
+  // Pixels match when their entries hold the same colour: each index gets the
+  // colour as a number, so one comparison decides. An index outside its map
+  // matches only the same index of the same map.
+  std::array<int32_t, 256> idF, idB;
+  auto buildIds = [&] {
+    for (int v = 0; v < 256; ++v) {
+      idF[static_cast<size_t>(v)] = v < map.Count() ? ColorKey(map.Entry(v)) : -1 - v;
+      idB[static_cast<size_t>(v)] =
+          v < belowMap.Count() ? ColorKey(belowMap.Entry(v)) : (sameMap ? -1 - v : -1000 - v);
+    }
+  };
+  buildIds();
 
   const int span = r.Width();
   for (int y = r.Top; y < r.Bottom; ++y) {
@@ -124,23 +139,16 @@ void TGIFSubImage::MergeFrame(TGIFSubImage* Below) {
     const uint8_t* belowRow =
         Below->Data() + static_cast<int64_t>(y - Below->Top()) * Below->Width() + (r.Left - Below->Left());
     for (int x = 0; x < span; ++x) {
-      const uint8_t p = row[x];
+      const int p = row[x];
       if (!needIndex && p == t) continue;
-      const uint8_t q = belowRow[x];
-      if (belowTransparent && q == bt) continue;
-      bool match;
-      if (sameMap && p == q) {
-        match = true;
-      } else {
-        // The maps are read as they are now: picking the transparent entry may
-        // have added a colour. Indexes outside a map never match.
-        match = p < map.Count() && q < belowMap.Count() && map.Entry(p) == belowMap.Entry(q);
-      }
-      if (!match) continue;
+      const int q = belowRow[x];
+      if (q == bt) continue;  // bt is -1 when the frame beneath has no transparency
+      if (idF[static_cast<size_t>(p)] != idB[static_cast<size_t>(q)]) continue;
       if (needIndex) {
         t = PickTransparentIndex();
         needIndex = false;
         chosen = true;
+        buildIds();  // a map may have grown by the new entry
       }
       row[x] = static_cast<uint8_t>(t);
     }
@@ -160,24 +168,21 @@ void TGIFSubImage::CropFrame() {
   const uint8_t t = static_cast<uint8_t>(TransparentIndexOf(this));
   const int w = FWidth;
   const uint8_t* data = FData.get();
-  auto pixel = [&](int x, int y) { return data[static_cast<int64_t>(y) * w + x]; };
-  auto columnClear = [&](int x, int top, int bottom) {
-    for (int y = top; y <= bottom; ++y)
-      if (pixel(x, y) != t) return false;
-    return true;
-  };
-  auto rowClear = [&](int y, int left, int right) {
-    for (int x = left; x <= right; ++x)
-      if (pixel(x, y) != t) return false;
-    return true;
-  };
-
-  int l = 0, rt = FWidth - 1, tp = 0, bt = FHeight - 1;
-  while (l <= rt && columnClear(l, tp, bt)) ++l;
-  while (l <= rt && columnClear(rt, tp, bt)) --rt;
-  if (l <= rt) {
-    while (tp <= bt && rowClear(tp, l, rt)) ++tp;
-    while (tp <= bt && rowClear(bt, l, rt)) --bt;
+  // The smallest rectangle holding every pixel that is not transparent: the
+  // first and last such column over all rows, then the first and last row.
+  // One pass row by row finds the same as scanning columns, in memory order.
+  int l = FWidth, rt = -1, tp = FHeight, bt = -1;
+  for (int y = 0; y < FHeight; ++y) {
+    const uint8_t* row = data + static_cast<int64_t>(y) * w;
+    int first = 0;
+    while (first < w && row[first] == t) ++first;
+    if (first == w) continue;
+    int last = w - 1;
+    while (row[last] == t) --last;
+    l = std::min(l, first);
+    rt = std::max(rt, last);
+    if (tp == FHeight) tp = y;
+    bt = y;
   }
   if (l > rt || tp > bt) {
     Clear();
@@ -187,7 +192,7 @@ void TGIFSubImage::CropFrame() {
 
   const int nw = rt - l + 1;
   const int nh = bt - tp + 1;
-  auto cropped = std::make_unique<uint8_t[]>(static_cast<size_t>(nw) * nh);
+  auto cropped = std::make_unique_for_overwrite<uint8_t[]>(static_cast<size_t>(nw) * nh);
   for (int y = 0; y < nh; ++y)
     std::memcpy(cropped.get() + static_cast<int64_t>(y) * nw, data + static_cast<int64_t>(tp + y) * w + l,
                 static_cast<size_t>(nw));
