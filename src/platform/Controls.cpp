@@ -216,11 +216,12 @@ TGraphicControl::~TGraphicControl() {
 
 void TGraphicControl::SetBounds(int left, int top, int width, int height) {
   if (left == FLeft && top == FTop && width == FWidth && height == FHeight) return;
+  // The surface first: a size it refuses leaves the control unchanged.
+  FSurface.SetSize(std::max(width, 0), std::max(height, 0));
   FLeft = left;
   FTop = top;
   FWidth = width;
   FHeight = height;
-  FSurface.SetSize(std::max(width, 0), std::max(height, 0));
   Invalidate();
 }
 

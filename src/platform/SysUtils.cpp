@@ -187,6 +187,7 @@ std::string FloatToStr(double value) {
 std::string FormatFloat(const std::string& pattern, double value) {
   if (std::isnan(value)) return "NAN";
   if (std::isinf(value)) return value > 0 ? "INF" : "-INF";
+  if (pattern.empty()) return FloatToStr(value);  // as the toolkit: general format
   // Sections: positive;negative;zero. Quoted text is literal.
   std::vector<std::string> sections(1);
   char quote = 0;

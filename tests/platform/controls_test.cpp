@@ -225,6 +225,10 @@ TEST_F(GraphicControlTest, BoundsColourEnabledAndSurface) {
   loop.ProcessMessages();
   EXPECT_EQ(log.size(), 2u);
   EXPECT_FALSE(c.DialogChar('a'));
+  // A size the surface cannot hold is refused and changes nothing.
+  EXPECT_THROW(c.SetBounds(0, 0, 100000, 100000), EOutOfResources);
+  EXPECT_EQ(c.Width(), 100);
+  EXPECT_EQ(c.Left(), 10);
 }
 
 TEST_F(GraphicControlTest, FreeNotificationWorksBothWays) {

@@ -143,6 +143,7 @@ TEST(FormatFloat, HashPatternRoundsHalfToEven) {
       {"# %", 37.5, "38 %"},
       {"#;(#)", -5.0, "(5)"},
       {"#;-#;zero", 0.0, "zero"},
+      {"", 2.5, "2.5"},  // no picture: general format
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(std::string("FormatFloat(\"") + c.pattern + "\", " + std::to_string(c.value) + ")");
