@@ -316,6 +316,8 @@ QLineEdit* TMainWindow::BindEdit(TEdit& edit, int width) {
   auto* e = new TFieldEdit(Q(edit.Text()));
   e->setObjectName(Q(edit.Name()));
   e->setFixedWidth(width);
+  // A file dropped here opens as a flip file (the window takes it), not as text.
+  e->setAcceptDrops(false);
   SetHelpContext(e, edit);
   ShowHint(e, edit);
   e->setEnabled(edit.Enabled());
