@@ -9,6 +9,7 @@
 #include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QTimer>
+#include <QToolTip>
 #include <QUrl>
 #include <fstream>
 
@@ -33,6 +34,17 @@ void WriteText(const std::string& path, const std::string& text) {
 }
 
 std::string Text(const QString& s) { return s.toStdString(); }
+
+// What a tooltip request over the widget shows ("" for none).
+std::string ToolTipShown(QWidget* w) {
+  QToolTip::hideText();
+  const QPoint at(4, 4);
+  QHelpEvent help(QEvent::ToolTip, at, w->mapToGlobal(at));
+  QApplication::sendEvent(w, &help);
+  const std::string shown = QToolTip::isVisible() ? QToolTip::text().toStdString() : std::string();
+  QToolTip::hideText();
+  return shown;
+}
 
 }  // namespace
 
@@ -62,6 +74,7 @@ TEST_F(GuiRenderTest, RenderWritesAGifThatGiflibDecodes) {
   QLabel* panel0 = Find<QLabel>("StatusPanel0");
   int highest = 0;
   int displayPaints = 0;
+  std::string toolTipDuringRun = "(not asked)";
   std::vector<std::string> panels;
   QObject::connect(progress, &QProgressBar::valueChanged, [&](int v) {
     if (v == 0) return;  // the bar emptied at the end
@@ -70,8 +83,9 @@ TEST_F(GuiRenderTest, RenderWritesAGifThatGiflibDecodes) {
     // Each captured frame is what the display widget shows.
     if (BitmapToImage(f.FlipLabel2->Surface()) == Window->Display()->grab().toImage().convertToFormat(QImage::Format_RGB32))
       ++displayPaints;
-    // Hints are off while it runs.
+    // Hints are off while it runs: the button shows no tooltip.
     EXPECT_FALSE(f.tbRender.ShowHint());
+    if (v == 1) toolTipDuringRun = ToolTipShown(ToolButton(f.tbRender));
   });
   // Without the size optimisations every captured frame stays a frame.
   for (const char* box : {"CheckBoxMerge", "CheckBoxCrop", "CheckBoxPalette"})
@@ -92,6 +106,8 @@ TEST_F(GuiRenderTest, RenderWritesAGifThatGiflibDecodes) {
   EXPECT_EQ(Text(panel0->text()), "Done");
   EXPECT_EQ(progress->value(), 0);
   EXPECT_TRUE(f.tbRender.ShowHint());
+  EXPECT_EQ(toolTipDuringRun, "");
+  EXPECT_EQ(ToolTipShown(ToolButton(f.tbRender)), "Render Animated GIF");
   EXPECT_FALSE(Window->ToolAction(f.tbAnimate)->isChecked());
   EXPECT_EQ(Loop.QtTimer(&f.Timer2), nullptr);
 
