@@ -16,8 +16,8 @@
 #include <string>
 #include <vector>
 
-#include "app/TextFiles.h"
 #include "app/main.h"
+#include "platform/FileUtils.h"
 
 namespace {
 

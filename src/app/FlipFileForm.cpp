@@ -2,6 +2,7 @@
 #include "app/FlipFile.h"
 #include "app/TextFiles.h"
 #include "app/main.h"
+#include "platform/FileUtils.h"
 #include "platform/SysUtils.h"
 
 std::string TForm1::FlipFileText() {

@@ -5,8 +5,8 @@
 #include <exception>
 #include <limits>
 
-#include "app/TextFiles.h"
 #include "app/main.h"
+#include "platform/FileUtils.h"
 #include "platform/SysUtils.h"
 
 

@@ -1,9 +1,8 @@
-// Reading and writing the application's own files: text decoding (UTF-8, with
-// Windows-1252 for files from the old Windows program), line splitting, and
-// writes that never destroy the existing file (temporary file + rename).
+// Reading the application's own files: text decoding (UTF-8, with
+// Windows-1252 for files from the old Windows program) and line splitting.
+// Writing them goes through WriteFileAtomically (platform/FileUtils.h).
 #pragma once
 
-#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -22,11 +21,3 @@ std::string DecodeText(std::string_view bytes);
 // Splits at CR LF, a lone CR or a lone LF. An empty text has no lines; text
 // after the last break (even none) is the last line.
 std::vector<std::string> SplitLines(std::string_view text);
-
-// Writes `fileName` through `write` into a temporary file beside it and renames
-// that over the target only when `write` returned normally and `commit` (when
-// given) agrees; otherwise the temporary file is removed and the old file is
-// untouched. The new file keeps the mode of the file it replaces. Errors raise
-// EFCreateError / EWriteError naming the target.
-void WriteFileAtomically(const std::string& fileName, const std::function<void(TStream&)>& write,
-                         const std::function<bool()>& commit = {});

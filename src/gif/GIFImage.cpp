@@ -2,6 +2,7 @@
 #include "gif/GIFImage.h"
 
 #include "gif/Palettes.h"
+#include "platform/FileUtils.h"
 
 TGIFImage::TGIFImage()
     : FImages(std::make_unique<TGIFImageList>(this)),
@@ -216,7 +217,7 @@ void TGIFImageList::LoadFromStream(TStream& Stream, TGIFImage* Parent) {
 }
 
 void TGIFImage::SaveToFile(const std::string& FileName) {
-  SaveFileAtomically(FileName, [this](TStream& s) { SaveToStream(s); });
+  WriteFileAtomically(FileName, [this](TStream& s) { SaveToStream(s); });
 }
 
 void TGIFImage::LoadFromFile(const std::string& FileName) {

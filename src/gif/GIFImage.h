@@ -173,10 +173,6 @@ void ReadStrings(TStream& Stream, TStringList& Strings);
 int ColorsToBits(int Colors);
 // Bytes of one row of Width pixels at BitsPerPixel, padded to Alignment bits.
 int BytesPerScanline(int Width, int BitsPerPixel, int Alignment);
-// Runs Write on a temporary file beside FileName and renames it over FileName
-// only when Write returned; on any error the old file is untouched and the
-// temporary file removed.
-void SaveFileAtomically(const std::string& FileName, const std::function<void(TStream&)>& Write);
 // Largest pixel buffer of one frame (width x height), checked before allocating.
 inline constexpr int64_t kMaxFramePixels = int64_t{256} * 1024 * 1024;
 // Returns Handle when non-null, else raises EOutOfResources.

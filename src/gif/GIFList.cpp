@@ -1,57 +1,8 @@
 // Items and the owning lists of the document.
 #include <algorithm>
-#include <cerrno>
-#include <cstdio>
-#include <cstring>
-#include <sys/stat.h>
-#include <unistd.h>
 
 #include "gif/GIFImage.h"
-
-// --- Atomic file writing
-
-namespace {
-// Writes through a temporary file in the target's folder and renames it over
-// the target only after Write succeeded, so a failed save never destroys the
-// file that was there and leaves no temporary behind.
-void SaveFileAtomicallyImpl(const std::string& FileName, const std::function<void(TStream&)>& Write) {
-  std::string tmpl = FileName + ".XXXXXX";
-  std::vector<char> name(tmpl.begin(), tmpl.end());
-  name.push_back('\0');
-  int fd = mkstemp(name.data());
-  if (fd < 0)
-    throw EFCreateError("Cannot create file \"" + FileName + "\". " + std::strerror(errno));
-  const std::string tmp(name.data());
-  // Keep the permissions of the file being replaced, else the usual ones.
-  struct stat st;
-  mode_t mode;
-  if (stat(FileName.c_str(), &st) == 0) {
-    mode = st.st_mode & 07777;
-  } else {
-    mode_t mask = umask(0);
-    umask(mask);
-    mode = 0666 & ~mask;
-  }
-  fchmod(fd, mode);
-  close(fd);
-  try {
-    {
-      TFileStream stream(tmp, fmCreate);
-      Write(stream);
-      stream.Flush();
-    }
-    if (std::rename(tmp.c_str(), FileName.c_str()) != 0)
-      throw EFCreateError("Cannot create file \"" + FileName + "\". " + std::strerror(errno));
-  } catch (...) {
-    std::remove(tmp.c_str());
-    throw;
-  }
-}
-}  // namespace
-
-void SaveFileAtomically(const std::string& FileName, const std::function<void(TStream&)>& Write) {
-  SaveFileAtomicallyImpl(FileName, Write);
-}
+#include "platform/FileUtils.h"
 
 // --- TGIFItem
 
@@ -60,7 +11,7 @@ void TGIFItem::Warning(int Severity, const std::string& Message) {
 }
 
 void TGIFItem::SaveToFile(const std::string& FileName) {
-  SaveFileAtomically(FileName, [this](TStream& s) { SaveToStream(s); });
+  WriteFileAtomically(FileName, [this](TStream& s) { SaveToStream(s); });
 }
 
 void TGIFItem::LoadFromFile(const std::string& FileName) {
