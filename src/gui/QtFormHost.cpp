@@ -40,10 +40,9 @@ std::string WithDefaultExtension(const std::string& fileName, const std::string&
 
 QFont ToQFont(const TFont& font) {
   QFont q(QString::fromStdString(font.Name()));
-  if (font.Height() < 0)
-    q.setPixelSize(-font.Height());
-  else if (font.Height() > 0)
-    q.setPixelSize(font.Height() * 4 / 5);  // cell height to character height, roughly
+  // Points, as the font dialog lists sizes in points; TFont's points are at
+  // 96 pixels per inch, so 64-pixel characters are 48 points.
+  if (font.Size() > 0) q.setPointSize(font.Size());
   q.setBold(font.HasStyle(fsBold));
   q.setItalic(font.HasStyle(fsItalic));
   q.setUnderline(font.HasStyle(fsUnderline));

@@ -20,8 +20,9 @@ QString QtFileFilter(const std::string& filter);
 // Flip files keep the program's own spelling ".Flp"; other extensions are
 // added in lower case, as is usual on this system.
 std::string WithDefaultExtension(const std::string& fileName, const std::string& defaultExt);
-// Our font <-> Qt's. A negative height is the character height in pixels,
-// which is Qt's pixel size; the colour and character set stay with TFont.
+// Our font <-> Qt's, for the font dialog: name, size in points and style; a
+// Qt font in pixels maps to a character height. The colour and character set
+// stay with TFont.
 QFont ToQFont(const TFont& font);
 void AssignQFont(TFont& font, const QFont& qfont);
 

@@ -42,7 +42,7 @@ TEST(QtHost, FontsMapBothWays) {
   font.SetStyle((1u << fsBold) | (1u << fsStrikeOut));
   const QFont q = ToQFont(font);
   EXPECT_EQ(q.family().toStdString(), "DejaVu Serif");
-  EXPECT_EQ(q.pixelSize(), 64);
+  EXPECT_EQ(q.pointSize(), 48);
   EXPECT_TRUE(q.bold());
   EXPECT_FALSE(q.italic());
   EXPECT_TRUE(q.strikeOut());
@@ -53,6 +53,12 @@ TEST(QtHost, FontsMapBothWays) {
   EXPECT_EQ(back.Name(), "DejaVu Serif");
   EXPECT_EQ(back.Height(), -64);
   EXPECT_EQ(back.Style(), font.Style());
+
+  // A font given in pixels is a character height.
+  QFont pixels(QStringLiteral("DejaVu Sans"));
+  pixels.setPixelSize(30);
+  AssignQFont(back, pixels);
+  EXPECT_EQ(back.Height(), -30);
   EXPECT_EQ(back.Color(), 54741) << "the colour is not the font dialog's";
 
   // A font chosen in points: 48 points at 96 ppi is 64 pixels.
