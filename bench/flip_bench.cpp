@@ -5,10 +5,9 @@
 // caption change.
 #include <benchmark/benchmark.h>
 
-#include <cstring>
 #include <string>
-#include <vector>
 
+#include "BenchSupport.h"
 #include "flip/FlipLabel.h"
 
 namespace {
@@ -24,7 +23,7 @@ struct Display {
   BenchLabel Label;
   Display() {
     SetMessageLoop(&Loop);
-    Label.SetBounds(0, 0, 757, 90);
+    Label.SetBounds(0, 0, bench::kBoardWidth, bench::kBoardHeight);
     Label.SetCenter(true);
     Label.SetColor(3684408);
     Label.Font().SetName("Arial");
@@ -39,37 +38,25 @@ struct Display {
 };
 
 void BM_MemcpyFrame(benchmark::State& state) {
-  const TBitmap frame(757, 90);
-  const size_t bytes = static_cast<size_t>(frame.BytesPerRow()) * frame.Height();
-  std::vector<uint8_t> src(bytes, 7), dst(bytes);
-  for (auto _ : state) {
-    std::memcpy(dst.data(), src.data(), bytes);
-    benchmark::DoNotOptimize(dst.data());
-    benchmark::ClobberMemory();
-  }
-  state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) * static_cast<int64_t>(bytes));
+  const TBitmap frame(bench::kBoardWidth, bench::kBoardHeight);
+  bench::MeasureMemcpy(state, static_cast<size_t>(frame.BytesPerRow()) * frame.Height());
 }
 BENCHMARK(BM_MemcpyFrame);
 
 // Steps 0..Frames in turn, so every phase is weighed as in a real fold.
-void BM_ComposeFullFrame(benchmark::State& state) {
+void ComposeFoldSteps(benchmark::State& state, bool whole) {
   Display d;
   int n = 0;
   for (auto _ : state) {
-    d.Label.DrawFrame(n, true);
+    d.Label.DrawFrame(n, whole);
     n = n == d.Label.Frames() ? 0 : n + 1;
   }
 }
+
+void BM_ComposeFullFrame(benchmark::State& state) { ComposeFoldSteps(state, true); }
 BENCHMARK(BM_ComposeFullFrame);
 
-void BM_ComposeTimedFrame(benchmark::State& state) {
-  Display d;
-  int n = 0;
-  for (auto _ : state) {
-    d.Label.DrawFrame(n, false);
-    n = n == d.Label.Frames() ? 0 : n + 1;
-  }
-}
+void BM_ComposeTimedFrame(benchmark::State& state) { ComposeFoldSteps(state, false); }
 BENCHMARK(BM_ComposeTimedFrame);
 
 // A caption change and the repaint it asks for: the caption image is drawn

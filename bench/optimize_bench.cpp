@@ -19,12 +19,12 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <map>
 #include <memory>
 #include <new>
 #include <string>
 #include <vector>
 
+#include "BenchSupport.h"
 #include "flip/FlipLabel.h"
 #include "gif/GIFImage.h"
 #include "platform/Controls.h"
@@ -208,23 +208,12 @@ void BM_PeerMemcpyPixels(benchmark::State& state) {
 }
 
 // Peer: giflib reading the unoptimised file.
-struct Reader {
-  const std::vector<uint8_t>* Data;
-  size_t Pos;
-};
-int ReadFromMemory(GifFileType* gif, GifByteType* buf, int n) {
-  auto* r = static_cast<Reader*>(gif->UserData);
-  const size_t k = std::min<size_t>(static_cast<size_t>(n), r->Data->size() - r->Pos);
-  std::memcpy(buf, r->Data->data() + r->Pos, k);
-  r->Pos += k;
-  return static_cast<int>(k);
-}
 void BM_PeerGiflibDecode(benchmark::State& state) {
   Input& in = TheInput();
   for (auto _ : state) {
-    Reader r{&in.File, 0};
+    bench::GifMemorySource source{&in.File};
     int err = 0;
-    GifFileType* gif = DGifOpen(&r, &ReadFromMemory, &err);
+    GifFileType* gif = DGifOpen(&source, &bench::ReadFromMemory, &err);
     if (gif == nullptr || DGifSlurp(gif) != GIF_OK) state.SkipWithError("giflib could not read the render");
     benchmark::DoNotOptimize(gif);
     if (gif != nullptr) DGifCloseFile(gif, &err);
@@ -242,16 +231,6 @@ BENCHMARK(BM_MergeCropLocalMaps)->Unit(benchmark::kMillisecond)->Iterations(kOpt
 BENCHMARK(BM_MergeCropSharedMap)->Unit(benchmark::kMillisecond)->Iterations(kOptimizeRuns);
 BENCHMARK(BM_SharedMapThenMergeCrop)->Unit(benchmark::kMillisecond)->Iterations(kOptimizeRuns);
 BENCHMARK(BM_SharedMapThenAllOptions)->Unit(benchmark::kMillisecond)->Iterations(kOptimizeRuns);
-
-// Keeps the CPU time of every run for the ratios at the end.
-class RatioReporter : public benchmark::ConsoleReporter {
- public:
-  std::map<std::string, double> Times;
-  void ReportRuns(const std::vector<Run>& runs) override {
-    for (const Run& r : runs) Times[r.benchmark_name()] = r.GetAdjustedCPUTime();
-    ConsoleReporter::ReportRuns(runs);
-  }
-};
 
 int WriteFiles(const std::string& dir) {
   Input& in = TheInput();
@@ -288,14 +267,14 @@ int main(int argc, char** argv) {
   }
   benchmark::Initialize(&argc, argv);
   TheInput();  // render before any timing
-  RatioReporter reporter;
+  bench::RatioReporter reporter;
   benchmark::RunSpecifiedBenchmarks(&reporter);
-  const double memcpyTime = reporter.Times["BM_PeerMemcpyPixels"];
-  const double giflibTime = reporter.Times["BM_PeerGiflibDecode"];
+  const double memcpyTime = reporter.Get("BM_PeerMemcpyPixels");
+  const double giflibTime = reporter.Get("BM_PeerGiflibDecode");
   if (memcpyTime > 0 && giflibTime > 0) {
     std::printf("\nCPU time against the peers (%d frames, %lld pixel bytes):\n", TheInput().Doc.Images().Count(),
                 static_cast<long long>(TheInput().PixelBytes));
-    for (const auto& [name, t] : reporter.Times) {
+    for (const auto& [name, t] : reporter.Micros) {
       if (name.rfind("BM_Peer", 0) == 0) continue;
       std::printf("  %-42s %8.1f x memcpy   %6.2f x giflib decode\n", name.c_str(), t / memcpyTime, t / giflibTime);
     }

@@ -4,14 +4,11 @@
 // 1.5 times the memcpy time.
 #include <benchmark/benchmark.h>
 
-#include <cstring>
-#include <vector>
-
-#include "platform/Graphics.h"
+#include "BenchSupport.h"
 
 namespace {
 
-constexpr int kW = 757, kH = 90;
+constexpr int kW = bench::kBoardWidth, kH = bench::kBoardHeight;
 
 TBitmap Filled(TPixelFormat pf) {
   TBitmap b(kW, kH, pf);
@@ -22,16 +19,7 @@ TBitmap Filled(TPixelFormat pf) {
   return b;
 }
 
-void BM_Memcpy(benchmark::State& state) {
-  const size_t bytes = static_cast<size_t>(kW) * 3 * kH;
-  std::vector<uint8_t> src(bytes, 1), dst(bytes);
-  for (auto _ : state) {
-    std::memcpy(dst.data(), src.data(), bytes);
-    benchmark::DoNotOptimize(dst.data());
-    benchmark::ClobberMemory();
-  }
-  state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) * static_cast<int64_t>(bytes));
-}
+void BM_Memcpy(benchmark::State& state) { bench::MeasureMemcpy(state, static_cast<size_t>(kW) * 3 * kH); }
 BENCHMARK(BM_Memcpy);
 
 void BM_BitBlt(benchmark::State& state) {

@@ -7,31 +7,18 @@
 
 #include <cstdio>
 #include <cstring>
-#include <map>
-#include <string>
-#include <vector>
 
-#include "platform/Graphics.h"
+#include "BenchSupport.h"
 
 namespace {
 
-constexpr int kWidth = 757;
-constexpr int kHeight = 90;
+constexpr int kWidth = bench::kBoardWidth;
+constexpr int kHeight = bench::kBoardHeight;
 const char* const kLine = "Departures 12:45 Gate 7";
 
 struct Board {
   TBitmap Bitmap;
-  Board() {
-    Bitmap.SetPixelFormat(pf24bit);
-    Bitmap.SetSize(kWidth, kHeight);
-    TCanvas& c = Bitmap.Canvas();
-    c.Brush().SetColor(RGBColor(56, 56, 56));
-    c.FillRect(Rect(0, 0, kWidth, kHeight));
-    c.Brush().SetStyle(bsClear);
-    c.Font().SetName("Arial");
-    c.Font().SetHeight(-64);
-    c.Font().SetColor(RGBColor(213, 213, 0));
-  }
+  Board() { bench::SetUpBoard(Bitmap); }
 };
 
 void BM_DrawTextLine(benchmark::State& state) {
@@ -91,33 +78,14 @@ void BM_FillRectBoard(benchmark::State& state) {
 }
 BENCHMARK(BM_FillRectBoard);
 
-// Console output as usual, plus the per-run times for the ratios.
-class RatioReporter : public benchmark::ConsoleReporter {
- public:
-  std::map<std::string, double> Micros;
-  void ReportRuns(const std::vector<Run>& runs) override {
-    ConsoleReporter::ReportRuns(runs);
-    for (const Run& r : runs)
-      if (r.run_type == Run::RT_Iteration && r.iterations > 0)
-        Micros[r.benchmark_name()] = r.GetAdjustedCPUTime() *
-                                     benchmark::GetTimeUnitMultiplier(benchmark::kMicrosecond) /
-                                     benchmark::GetTimeUnitMultiplier(r.time_unit);
-  }
-};
-
 }  // namespace
 
 int main(int argc, char** argv) {
   benchmark::Initialize(&argc, argv);
-  RatioReporter reporter;
+  bench::RatioReporter reporter;
   benchmark::RunSpecifiedBenchmarks(&reporter);
-  auto& m = reporter.Micros;
-  auto get = [&](const char* name) {
-    auto it = m.find(name);
-    return it == m.end() ? 0.0 : it->second;
-  };
-  const double draw = get("BM_DrawTextLine"), copy = get("BM_MemcpyBoard");
-  const double fill = get("BM_FillRectBoard"), evicted = get("BM_DrawTextLineFontEvicted");
+  const double draw = reporter.Get("BM_DrawTextLine"), copy = reporter.Get("BM_MemcpyBoard");
+  const double fill = reporter.Get("BM_FillRectBoard"), evicted = reporter.Get("BM_DrawTextLineFontEvicted");
   if (draw > 0) {
     std::printf("\none line of 64-pixel text, font cached: %.2f us\n", draw);
     if (copy > 0) std::printf("  vs memcpy of the %dx%d board:   %.2fx (%.2f us)\n", kWidth, kHeight, draw / copy, copy);
