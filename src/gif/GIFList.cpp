@@ -24,7 +24,7 @@ void TGIFItem::LoadFromFile(const std::string& FileName) {
 TGIFList::~TGIFList() { Clear(); }
 
 TGIFItem* TGIFList::Items(int Index) const {
-  if (Index < 0 || Index >= Count()) throw EListError("List index out of bounds (" + std::to_string(Index) + ")");
+  CheckListIndex(Index, Count());
   return FItems[static_cast<size_t>(Index)];
 }
 
@@ -34,7 +34,7 @@ int TGIFList::Add(std::unique_ptr<TGIFItem> Item) {
 }
 
 void TGIFList::Insert(int Index, std::unique_ptr<TGIFItem> Item) {
-  if (Index < 0 || Index > Count()) throw EListError("List index out of bounds (" + std::to_string(Index) + ")");
+  CheckListIndex(Index, Count() + 1);
   FItems.insert(FItems.begin() + Index, Item.release());
 }
 

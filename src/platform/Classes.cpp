@@ -295,10 +295,11 @@ void TFileStream::SetSize(int64_t size) {
 
 // ------------------------------------------------------------------ TList
 
-void TList::CheckIndex(int index) const {
-  if (index < 0 || index >= Count())
-    throw EListError("List index out of bounds (" + std::to_string(index) + ")");
+void CheckListIndex(int index, int count) {
+  if (index < 0 || index >= count) throw EListError("List index out of bounds (" + std::to_string(index) + ")");
 }
+
+void TList::CheckIndex(int index) const { CheckListIndex(index, Count()); }
 
 int TList::Add(void* item) {
   FItems.push_back(item);
@@ -306,8 +307,7 @@ int TList::Add(void* item) {
 }
 
 void TList::Insert(int index, void* item) {
-  if (index < 0 || index > Count())
-    throw EListError("List index out of bounds (" + std::to_string(index) + ")");
+  CheckListIndex(index, Count() + 1);
   FItems.insert(FItems.begin() + index, item);
 }
 
@@ -371,10 +371,7 @@ void TList::Sort(TListSortCompare compare) {
 
 // ------------------------------------------------------------ TStringList
 
-void TStringList::CheckIndex(int index) const {
-  if (index < 0 || index >= Count())
-    throw EListError("List index out of bounds (" + std::to_string(index) + ")");
-}
+void TStringList::CheckIndex(int index) const { CheckListIndex(index, Count()); }
 
 int TStringList::Add(const std::string& s) {
   FStrings.push_back(s);
@@ -382,8 +379,7 @@ int TStringList::Add(const std::string& s) {
 }
 
 void TStringList::Insert(int index, const std::string& s) {
-  if (index < 0 || index > Count())
-    throw EListError("List index out of bounds (" + std::to_string(index) + ")");
+  CheckListIndex(index, Count() + 1);
   FStrings.insert(FStrings.begin() + index, s);
 }
 

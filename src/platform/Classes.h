@@ -136,6 +136,10 @@ void QuickSort(T* items, int l, int r, Compare compare) {
   } while (i < r);
 }
 
+// Raises EListError "List index out of bounds (N)" unless 0 <= index < count.
+// Inserting passes Count() + 1, since one past the end is allowed there.
+void CheckListIndex(int index, int count);
+
 // List of untyped pointers; owns nothing. Index errors raise EListError
 // "List index out of bounds (N)".
 class TList {
