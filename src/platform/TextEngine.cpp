@@ -494,8 +494,8 @@ struct Line {
 // is drawn as it is (as Windows does).
 std::vector<Line> SplitLines(const std::u32string& text, unsigned flags) {
   std::vector<Line> lines;
-  const bool prefix = (flags & kNoPrefix) == 0;
-  const bool single = (flags & kSingleLine) != 0;
+  const bool prefix = (flags & DT_NOPREFIX) == 0;
+  const bool single = (flags & DT_SINGLELINE) != 0;
   Line cur;
   bool open = false;  // cur holds a line that has not been pushed yet
   for (size_t i = 0; i < text.size(); ++i) {
@@ -524,7 +524,7 @@ std::vector<Line> SplitLines(const std::u32string& text, unsigned flags) {
 }
 
 int Advance(Engine& e, FontInstance& f, char32_t c, int x, unsigned flags) {
-  if (c == U'\t' && (flags & kExpandTabs)) {
+  if (c == U'\t' && (flags & DT_EXPANDTABS)) {
     const int tab = 8 * f.M.AveCharWidth;
     return (x / tab + 1) * tab;
   }
@@ -665,18 +665,18 @@ int DrawText(const TFont& font, Surface* target, const std::string& utf8, TRect&
   std::lock_guard<std::mutex> lock(e.Mutex);
   FontInstance& f = e.Instance(font);
   const int lineHeight = f.M.Height();
-  const bool single = (flags & kSingleLine) != 0;
+  const bool single = (flags & DT_SINGLELINE) != 0;
 
   std::vector<Line> lines = SplitLines(DecodeUtf8(utf8), flags);
   if (lines.empty()) {
     // Nothing to draw; a single-line measure still reports one line's height.
-    if (flags & kCalcRect) {
+    if (flags & DT_CALCRECT) {
       r.Right = r.Left;
       r.Bottom = r.Top + (single ? lineHeight : 0);
     }
     return 0;
   }
-  if ((flags & kWordBreak) && !single) lines = WrapLines(e, f, std::move(lines), r.Width(), flags);
+  if ((flags & DT_WORDBREAK) && !single) lines = WrapLines(e, f, std::move(lines), r.Width(), flags);
   int maxWidth = 0;
   for (Line& line : lines) {
     Place(e, f, line, flags);
@@ -685,23 +685,23 @@ int DrawText(const TFont& font, Surface* target, const std::string& utf8, TRect&
   const int total = lineHeight * static_cast<int>(lines.size());
 
   int top = r.Top;
-  if (single && (flags & kVCenter)) top = r.Top + r.Height() / 2 - lineHeight / 2;
-  else if (single && (flags & kBottom)) top = r.Bottom - lineHeight;
+  if (single && (flags & DT_VCENTER)) top = r.Top + r.Height() / 2 - lineHeight / 2;
+  else if (single && (flags & DT_BOTTOM)) top = r.Bottom - lineHeight;
 
-  if (flags & kCalcRect) {
+  if (flags & DT_CALCRECT) {
     r.Right = r.Left + maxWidth;
     r.Bottom = r.Top + total;
     return total;
   }
   if (target) {
     const TRect bounds{0, 0, target->Width, target->Height};
-    const TRect clip = (flags & kNoClip) ? bounds : Intersect(r, bounds);
+    const TRect clip = (flags & DT_NOCLIP) ? bounds : Intersect(r, bounds);
     if (!clip.IsEmpty()) {
       int y = top;
       for (const Line& line : lines) {
         int x = r.Left;
-        if (flags & kCenter) x = (r.Left + r.Right - line.Width) / 2;
-        else if (flags & kRight) x = r.Right - line.Width;
+        if (flags & DT_CENTER) x = (r.Left + r.Right - line.Width) / 2;
+        else if (flags & DT_RIGHT) x = r.Right - line.Width;
         DrawLine(e, f, font, *target, clip, line, x, y, background);
         y += lineHeight;
       }

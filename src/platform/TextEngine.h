@@ -8,6 +8,7 @@
 #include <string>
 
 #include "platform/Font.h"
+#include "platform/Graphics.h"
 #include "platform/Types.h"
 
 namespace kltext {
@@ -41,18 +42,6 @@ class RawSurface : public Surface {
   int FBpp;
 };
 
-// DrawText flag bits (the canvas header exposes the same values as DT_*).
-constexpr unsigned kCenter = 0x1;
-constexpr unsigned kRight = 0x2;
-constexpr unsigned kVCenter = 0x4;
-constexpr unsigned kBottom = 0x8;
-constexpr unsigned kWordBreak = 0x10;
-constexpr unsigned kSingleLine = 0x20;
-constexpr unsigned kExpandTabs = 0x40;
-constexpr unsigned kNoClip = 0x100;
-constexpr unsigned kCalcRect = 0x400;
-constexpr unsigned kNoPrefix = 0x800;
-
 // Vertical metrics of a font at its pixel size, as Windows reports them.
 struct FontMetrics {
   int Ascent = 0;        // baseline to the top of the cell
@@ -69,8 +58,8 @@ struct Background {
   TColor Color = 0;
 };
 
-// DrawText: lays out utf8 in r with flags; draws onto target unless flags has
-// kCalcRect (then only measures and sets r.Right and r.Bottom) or target is
+// DrawText: lays out utf8 in r with the canvas's DT_* flags; draws onto target
+// unless flags has DT_CALCRECT (then only measures and sets r.Right and r.Bottom) or target is
 // null. Returns the height of the text.
 int DrawText(const TFont& font, Surface* target, const std::string& utf8, TRect& r,
              unsigned flags, Background background);
