@@ -22,6 +22,7 @@
 
 #include "app/RenderCommand.h"
 #include "platform/Graphics.h"
+#include "support/TestFiles.h"
 
 namespace fs = std::filesystem;
 
@@ -30,38 +31,9 @@ namespace {
 const std::string kKlaptor = std::string(KLAPTOR_BINARY_DIR) + "/klaptor";
 const std::string kExamples = std::string(KLAPTOR_SOURCE_DIR) + "/examples";
 
-std::string ReadAll(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream s;
-  s << in.rdbuf();
-  return s.str();
-}
-
-void WriteAll(const std::string& path, const std::string& bytes) {
-  std::ofstream(path, std::ios::binary) << bytes;
-}
-
-class Scratch {
- public:
-  Scratch() {
-    const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-    std::string name = std::string("klaptor-cli-") + info->test_suite_name() + "-" + info->name();
-    std::replace(name.begin(), name.end(), '/', '_');
-    FPath = fs::temp_directory_path() / name;
-    fs::remove_all(FPath);
-    fs::create_directories(FPath);
-  }
-  ~Scratch() { fs::remove_all(FPath); }
-  std::string File(const std::string& name) const { return (FPath / name).string(); }
-  std::vector<std::string> Entries() const {
-    std::vector<std::string> names;
-    for (const auto& e : fs::directory_iterator(FPath)) names.push_back(e.path().filename());
-    std::sort(names.begin(), names.end());
-    return names;
-  }
-
- private:
-  fs::path FPath;
+// Each test's own folder.
+struct Scratch : ScratchDir {
+  Scratch() : ScratchDir("klaptor-cli-") {}
 };
 
 struct Outcome {

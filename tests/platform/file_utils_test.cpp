@@ -5,49 +5,29 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <algorithm>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <stdexcept>
 #include <string>
 #include <vector>
 
 #include "platform/FileUtils.h"
+#include "support/TestFiles.h"
 
 namespace {
 
 namespace fs = std::filesystem;
 
-struct TempFolder {
-  fs::path Path;
-  TempFolder() {
-    std::string tmpl = (fs::temp_directory_path() / "kl_atomicXXXXXX").string();
-    Path = ::mkdtemp(tmpl.data());
-  }
-  ~TempFolder() { fs::remove_all(Path); }
-  std::string File(const std::string& name) const { return (Path / name).string(); }
-  std::vector<std::string> Entries() const {
-    std::vector<std::string> names;
-    for (const auto& e : fs::directory_iterator(Path)) names.push_back(e.path().filename().string());
-    std::sort(names.begin(), names.end());
-    return names;
-  }
+// Each test's own folder.
+struct Scratch : ScratchDir {
+  Scratch() : ScratchDir("klaptor-platform-") {}
 };
-
-std::string ReadAll(const std::string& path) {
-  std::ifstream f(path, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(f), {});
-}
-
-void WriteAll(const std::string& path, const std::string& text) { std::ofstream(path, std::ios::binary) << text; }
 
 auto Writes(const std::string& text) {
   return [text](TStream& s) { s.WriteBuffer(text.data(), static_cast<int64_t>(text.size())); };
 }
 
 TEST(WriteFileAtomically, ReplacesTheFileWholeAndKeepsItsMode) {
-  TempFolder dir;
+  Scratch dir;
   const std::string path = dir.File("out.bin");
   WriteAll(path, "old contents that are longer than the new ones");
   ASSERT_EQ(::chmod(path.c_str(), 0640), 0);
@@ -81,7 +61,7 @@ TEST(WriteFileAtomically, EveryFailureLeavesTheOldFileAndNoTemporary) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.Name);
-    TempFolder dir;
+    Scratch dir;
     const std::string path = dir.File("keep.bin");
     WriteAll(path, "precious");
     try {
@@ -101,7 +81,7 @@ TEST(WriteFileAtomically, EveryFailureLeavesTheOldFileAndNoTemporary) {
 }
 
 TEST(WriteFileAtomically, UnwritablePlacesRaiseACreateErrorNamingTheFile) {
-  TempFolder dir;
+  Scratch dir;
   ASSERT_TRUE(fs::create_directory(dir.File("folder")));
   for (const std::string& path : {dir.File("no/such/folder.bin"), dir.File("folder")}) {
     SCOPED_TRACE(path);
@@ -117,7 +97,7 @@ TEST(WriteFileAtomically, UnwritablePlacesRaiseACreateErrorNamingTheFile) {
 }
 
 TEST(WriteFileAtomically, ALinkStaysALinkAndItsTargetIsReplaced) {
-  TempFolder dir;
+  Scratch dir;
   const std::string target = dir.File("real.bin");
   const std::string link = dir.File("link.bin");
   WriteAll(target, "old");
