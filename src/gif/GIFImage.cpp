@@ -116,9 +116,7 @@ const TPalette* TGIFImage::Palette() {
 
 void TGIFImage::SetPalette(std::unique_ptr<TPalette> Value) {
   if (Value.get() == FPalette.get()) return;
-  static const std::vector<TPaletteEntry> kNone;
-  const std::vector<TPaletteEntry>& wanted = Value ? Value->Entries() : kNone;
-  const bool bitmapDiffers = FBitmap && FBitmap->Palette() != wanted;
+  const bool bitmapDiffers = BitmapPaletteDiffers(FBitmap.get(), Value.get());
   FPalette = std::move(Value);
   if (bitmapDiffers) {
     FreeBitmap();

@@ -173,6 +173,9 @@ void ReadStrings(TStream& Stream, TStringList& Strings);
 int ColorsToBits(int Colors);
 // Bytes of one row of Width pixels at BitsPerPixel, padded to Alignment bits.
 int BytesPerScanline(int Width, int BitsPerPixel, int Alignment);
+// True when a cached Bitmap exists and its palette is not Palette's entries
+// (none for a null Palette): setting Palette must drop that bitmap.
+bool BitmapPaletteDiffers(const TBitmap* Bitmap, const TPalette* Palette);
 // Largest pixel buffer of one frame (width x height), checked before allocating.
 inline constexpr int64_t kMaxFramePixels = int64_t{256} * 1024 * 1024;
 // Returns Handle when non-null, else raises EOutOfResources.

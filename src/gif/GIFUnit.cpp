@@ -64,6 +64,12 @@ int BytesPerScanline(int Width, int BitsPerPixel, int Alignment) {
   return static_cast<int>((bits & ~static_cast<int64_t>(Alignment - 1)) / 8);
 }
 
+bool BitmapPaletteDiffers(const TBitmap* Bitmap, const TPalette* Palette) {
+  if (Bitmap == nullptr) return false;
+  static const std::vector<TPaletteEntry> kNone;
+  return Bitmap->Palette() != (Palette != nullptr ? Palette->Entries() : kNone);
+}
+
 void CheckHandleFailed() {
   const int err = errno;
   if (err != 0) throw EOutOfResources(std::strerror(err));
