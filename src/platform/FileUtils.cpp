@@ -12,7 +12,10 @@
 
 namespace {
 
-std::string Reason(int err) { return std::strerror(err); }
+// The same words as TFileStream's own error when it cannot create a file.
+[[noreturn]] void CreateError(const std::string& fileName, int err) {
+  throw EFCreateError("Cannot create file \"" + fileName + "\". " + std::strerror(err));
+}
 
 std::string DirectoryOf(const std::string& path) {
   const size_t slash = path.find_last_of('/');
@@ -47,12 +50,10 @@ void WriteFileAtomically(const std::string& fileName, const std::function<void(T
     if (::realpath(fileName.c_str(), resolved) != nullptr) target = resolved;
   }
   const bool exists = ::stat(target.c_str(), &st) == 0;
-  if (exists && S_ISDIR(st.st_mode))
-    throw EFCreateError("Cannot create file \"" + fileName + "\". " + Reason(EISDIR));
+  if (exists && S_ISDIR(st.st_mode)) CreateError(fileName, EISDIR);
   // A file the user may not write stays protected, although renaming over it
   // would be allowed by its folder.
-  if (exists && ::access(target.c_str(), W_OK) != 0)
-    throw EFCreateError("Cannot create file \"" + fileName + "\". " + Reason(errno));
+  if (exists && ::access(target.c_str(), W_OK) != 0) CreateError(fileName, errno);
 
   TempFileGuard temp;
   std::random_device rd;
@@ -64,12 +65,12 @@ void WriteFileAtomically(const std::string& fileName, const std::function<void(T
     if (fd < 0 && errno != EEXIST) {
       const int err = errno;
       temp.Path.clear();
-      throw EFCreateError("Cannot create file \"" + fileName + "\". " + Reason(err));
+      CreateError(fileName, err);
     }
   }
   if (fd < 0) {
     temp.Path.clear();
-    throw EFCreateError("Cannot create file \"" + fileName + "\". " + Reason(EEXIST));
+    CreateError(fileName, EEXIST);
   }
   if (exists) (void)::fchmod(fd, st.st_mode & 07777);
   ::close(fd);
@@ -84,12 +85,9 @@ void WriteFileAtomically(const std::string& fileName, const std::function<void(T
     const int rc = ::fsync(fd);
     const int err = errno;
     ::close(fd);
-    if (rc != 0) throw EWriteError("Cannot write file \"" + fileName + "\". " + Reason(err));
+    if (rc != 0) throw EWriteError("Cannot write file \"" + fileName + "\". " + std::strerror(err));
   }
   if (commit && !commit()) return;  // the guard removes the temporary file
-  if (::rename(temp.Path.c_str(), target.c_str()) != 0) {
-    const int err = errno;
-    throw EFCreateError("Cannot create file \"" + fileName + "\". " + Reason(err));
-  }
+  if (::rename(temp.Path.c_str(), target.c_str()) != 0) CreateError(fileName, errno);
   temp.Armed = false;
 }
