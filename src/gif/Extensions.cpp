@@ -299,9 +299,15 @@ std::string TGIFApplicationExtension::IdentifierString() const {
 
 void TGIFApplicationExtension::SaveToStream(TStream& Stream) {
   TGIFExtension::SaveToStream(Stream);
-  // Block size, application identifier and authentication code.
-  WriteByte(Stream, 11);
+  // Block size, application identifier and authentication code. A raw block
+  // under a registered identifier (read from an oversized block) would come
+  // back as the registered kind at size 11; one zero byte past the
+  // identifier keeps it oversized, so it reads back raw again.
+  const bool keepRaw =
+      &ClassType() == &TGIFUnknownAppExtension::Class && AppExtensionRegistry().Find(FIdentifier.data()) != nullptr;
+  WriteByte(Stream, keepRaw ? 12 : 11);
   Stream.WriteBuffer(FIdentifier.data(), 11);
+  if (keepRaw) WriteByte(Stream, 0);
   SaveSubBlocks(Stream);
 }
 

@@ -74,13 +74,17 @@ int TGIFImage::Version() const {
 
 int TGIFImage::BitsPerPixel() const {
   int bpp = FHeader->BitsPerPixel();
-  for (int i = 0; i < FImages->Count(); ++i) bpp = std::max(bpp, FImages->Items(i)->BitsPerPixel());
+  // A frame without pixels writes no colour table, so its table must not set
+  // the depth: the document would code at another depth once reloaded.
+  for (int i = 0; i < FImages->Count(); ++i)
+    if (!FImages->Items(i)->Empty()) bpp = std::max(bpp, FImages->Items(i)->BitsPerPixel());
   return bpp;
 }
 
 int TGIFImage::ColorResolution() const {
   int resolution = FHeader->ColorResolution();
-  for (int i = 0; i < FImages->Count(); ++i) resolution = std::max(resolution, FImages->Items(i)->ColorResolution());
+  for (int i = 0; i < FImages->Count(); ++i)
+    if (!FImages->Items(i)->Empty()) resolution = std::max(resolution, FImages->Items(i)->ColorResolution());
   return resolution;
 }
 
@@ -144,6 +148,12 @@ void TGIFImage::Progress(void* Sender, TProgressStage Stage, int PercentDone, bo
 }
 
 void TGIFImage::SaveToStream(TStream& Stream) {
+  // Frames with neither pixels nor extensions write nothing; when that is
+  // all there is, the saved file would load with no frames at all.
+  bool writesNothing = FImages->Count() > 0;
+  for (int i = 0; i < FImages->Count() && writesNothing; ++i)
+    writesNothing = FImages->Items(i)->Empty() && FImages->Items(i)->Extensions().Count() == 0;
+  if (writesNothing) Error(gifmsg::EmptyImage);
   Progress(this, psStarting, 0, false, gifmsg::ProgressSaving);
   try {
     FHeader->SaveToStream(Stream);
